@@ -1,0 +1,39 @@
+# Compiler settings shared by the project's own targets (not third-party code).
+set(SONABELL_SOURCE_ROOT ${CMAKE_CURRENT_LIST_DIR}/..)
+
+function(sonabell_target target)
+  target_include_directories(${target} PUBLIC ${SONABELL_SOURCE_ROOT})
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wshadow -Wno-missing-field-initializers)
+  if(SONABELL_WERROR)
+    target_compile_options(${target} PRIVATE -Werror)
+  endif()
+  if(WIN32)
+    target_compile_definitions(${target} PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
+    get_target_property(type ${target} TYPE)
+    if(type STREQUAL "EXECUTABLE" OR type STREQUAL "SHARED_LIBRARY")
+      target_link_options(${target} PRIVATE -static -static-libgcc -static-libstdc++)
+    endif()
+  endif()
+endfunction()
+
+if(WIN32)
+  if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+    add_compile_options(-msse2 -mfpmath=sse)
+  endif()
+endif()
+
+if(SONABELL_SANITIZE AND NOT WIN32)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+# Registers a GoogleTest executable with ctest. Under a cross build its tests
+# run under Wine and need the build tree's Wine world (the wine_world fixture).
+function(sonabell_add_gtest target)
+  if(WIN32)
+    gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+      PROPERTIES FIXTURES_REQUIRED wine_world LABELS wine TIMEOUT 300 ${ARGN})
+  else()
+    gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST PROPERTIES LABELS native ${ARGN})
+  endif()
+endfunction()

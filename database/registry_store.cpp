@@ -1,0 +1,179 @@
+#include "database/registry_store.h"
+
+#include "database/registry_key.h"
+
+#include <shlwapi.h>
+
+#include <climits>
+#include <cstring>
+#include <string>
+
+bool ReadRegistryValue(HKEY key, const char* name, std::string& bytes) {
+    bytes.clear();
+    // The size can change between the two calls when another program writes
+    // the value; retry with the new size rather than read a torn value.
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        DWORD size = 0;
+        if (RegQueryValueExA(key, name, nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS)
+            return false;
+        bytes.resize(size);
+        DWORD got = size;
+        LONG rc = RegQueryValueExA(key, name, nullptr, nullptr,
+                                   reinterpret_cast<BYTE*>(bytes.data()), &got);
+        if (rc == ERROR_MORE_DATA)
+            continue;
+        if (rc != ERROR_SUCCESS) {
+            bytes.clear();
+            return false;
+        }
+        bytes.resize(got);
+        return true;
+    }
+    bytes.clear();
+    return false;
+}
+
+namespace {
+
+// A value's text: its bytes up to the first zero byte, or all of them when
+// the data has none (a value written without its terminator).
+std::string ValueText(HKEY key, const char* name) {
+    std::string bytes;
+    if (!ReadRegistryValue(key, name, bytes))
+        return std::string();
+    size_t end = bytes.find('\0');
+    if (end != std::string::npos)
+        bytes.resize(end);
+    return bytes;
+}
+
+bool SetText(HKEY key, const char* name, const char* text) {
+    return RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                          static_cast<DWORD>(std::strlen(text) + 1)) == ERROR_SUCCESS;
+}
+
+int DeleteSubKey(const char* name) {
+    RegistryKey sounds;
+    if (!sounds.Open(HKEY_LOCAL_MACHINE, SONABELL_SOUNDS_KEY, KEY_ALL_ACCESS))
+        return kStoreNoDatabase;
+    RegistryKey sound;
+    if (!sound.Open(sounds.get(), name, KEY_ALL_ACCESS))
+        return kStoreNoSound;
+    SHDeleteKeyA(sounds.get(), name);
+    RegDeleteKeyA(sounds.get(), name);
+    return kStoreDone;
+}
+
+} // namespace
+
+long IndexTextValue(const char* text) {
+    const char* p = text;
+    while (*p == ' ' || (*p >= '\t' && *p <= '\r'))
+        ++p;
+    bool negative = false;
+    if (*p == '+' || *p == '-')
+        negative = *p++ == '-';
+    long value = 0;
+    for (; *p >= '0' && *p <= '9'; ++p) {
+        int digit = *p - '0';
+        if (value > (LONG_MAX - digit) / 10) {
+            value = LONG_MAX;
+            while (*p >= '0' && *p <= '9')
+                ++p;
+            break;
+        }
+        value = value * 10 + digit;
+    }
+    return negative ? -value : value;
+}
+
+int LoadSounds() {
+    RegistryKey sounds;
+    if (!sounds.Open(HKEY_LOCAL_MACHINE, SONABELL_SOUNDS_KEY_READ, KEY_ALL_ACCESS))
+        return 0;
+    DWORD subKeys = 0;
+    RegQueryInfoKeyA(sounds.get(), nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, nullptr,
+                     nullptr, nullptr, nullptr, nullptr);
+    for (DWORD i = 0; i < subKeys; ++i) {
+        // Key names are at most 255 characters: read them whole.
+        char name[256] = "";
+        DWORD nameLength = sizeof name;
+        if (RegEnumKeyExA(sounds.get(), i, name, &nameLength, nullptr, nullptr, nullptr,
+                          nullptr) != ERROR_SUCCESS)
+            continue; // the key changed under us; this position has no name
+        if (FindSound(name, kFieldIndexText) != kNotFound)
+            continue;
+        int slot = FindFreeSlot();
+        if (slot == kNoFreeSlot)
+            break; // the table is full; the rest stays in the registry only
+        SoundRecord* record = CreateSoundRecord(true);
+        if (!record)
+            break;
+        soundTable.slots[slot] = record;
+        RegistryKey sound;
+        sound.Open(sounds.get(), name, KEY_ALL_ACCESS);
+        SetRecordText(&record->indexText, name);
+        // An unreadable sub-key still loads, with empty texts.
+        SetRecordText(&record->command, sound ? ValueText(sound.get(), "Command").c_str() : "");
+        SetRecordText(&record->filename, sound ? ValueText(sound.get(), "Filename").c_str() : "");
+        SetRecordText(&record->message, sound ? ValueText(sound.get(), "Message").c_str() : "");
+    }
+    return 1;
+}
+
+int WriteSound(const SoundRecord* record) {
+    const char* indexText = TextOrEmpty(record->indexText);
+    if (IndexTextValue(indexText) == 0)
+        return kStoreInvalidIndex;
+    std::string path = SONABELL_SOUNDS_KEY;
+    path += indexText;
+    RegistryKey sound;
+    DWORD disposition = 0;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                        KEY_ALL_ACCESS, nullptr, sound.out(), &disposition) != ERROR_SUCCESS)
+        return kStoreRefused;
+    if (disposition == REG_OPENED_EXISTING_KEY)
+        return kStoreExists;
+    if (!SetText(sound.get(), "Command", TextOrEmpty(record->command)) ||
+        !SetText(sound.get(), "Filename", TextOrEmpty(record->filename)) ||
+        !SetText(sound.get(), "Message", TextOrEmpty(record->message))) {
+        // Leave no half-written sound behind.
+        sound.Close();
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, path.c_str());
+        return kStoreRefused;
+    }
+    return kStoreDone;
+}
+
+int DeleteSound(const SoundRecord* record) { return DeleteSubKey(TextOrEmpty(record->indexText)); }
+
+int DeleteSoundNumber(int number) {
+    if (number < 0 || number > 999)
+        return kStoreInvalidIndex;
+    char name[8];
+    wsprintfA(name, "%d", number);
+    return DeleteSubKey(name);
+}
+
+int AddSound(const char* indexText, const char* command, const char* soundPath,
+             const char* message) {
+    size_t indexLength = std::strlen(indexText);
+    if (indexLength == 0 || indexLength > 3)
+        return kStoreInvalidIndex;
+    SoundRecord* record = CreateSoundRecord(false);
+    if (!record)
+        return kStoreRefused;
+    SetRecordText(&record->indexText, indexText);
+    SetRecordText(&record->command, command);
+    SetRecordText(&record->message, message);
+    // The file name keeps its separator: "C:\Sounds\boom.mp3" gives
+    // "\boom.mp3", which the player appends to a directory ending in "\".
+    const char* cut = std::strrchr(soundPath, '\\');
+    const char* slash = std::strrchr(soundPath, '/');
+    if (!cut || (slash && slash > cut))
+        cut = slash;
+    SetRecordText(&record->filename, cut ? cut : soundPath);
+    int result = WriteSound(record);
+    DestroySoundRecord(record);
+    return result;
+}

@@ -1,0 +1,3 @@
+#include "soundpack/diagnostics.h"
+
+std::string errorReport;

@@ -1,0 +1,137 @@
+#include "clean_state.h"
+
+#include <psapi.h>
+#include <shlwapi.h>
+
+#include <functional>
+
+namespace testing_support {
+
+void ResetRegistry() {
+    SHDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\tinderwick_ software");
+    SHDeleteKeyA(HKEY_CURRENT_USER, "Software\\tinderwick_ software");
+    SHDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\Kestrune");
+}
+
+void CreateSettingsKey() {
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0,
+                                             KEY_ALL_ACCESS, nullptr, &key, nullptr));
+    RegCloseKey(key);
+}
+
+void PutSound(const std::string& index, const std::string& command, const std::string& filename,
+              const std::string& message) {
+    HKEY key;
+    std::string path = std::string(kSoundsKey) + "\\" + index;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0,
+                                             KEY_ALL_ACCESS, nullptr, &key, nullptr));
+    auto set = [&](const char* name, const std::string& text) {
+        RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                       static_cast<DWORD>(text.size() + 1));
+    };
+    set("Command", command);
+    set("Filename", filename);
+    set("Message", message);
+    RegCloseKey(key);
+}
+
+RegValue GetValue(HKEY root, const std::string& key, const char* name) {
+    RegValue value;
+    HKEY handle;
+    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_QUERY_VALUE, &handle) != ERROR_SUCCESS)
+        return value;
+    DWORD size = 0;
+    if (RegQueryValueExA(handle, name, nullptr, &value.type, nullptr, &size) == ERROR_SUCCESS) {
+        value.bytes.resize(size);
+        RegQueryValueExA(handle, name, nullptr, &value.type,
+                         reinterpret_cast<BYTE*>(value.bytes.data()), &size);
+        value.bytes.resize(size);
+        value.present = true;
+    }
+    RegCloseKey(handle);
+    return value;
+}
+
+bool KeyExists(HKEY root, const std::string& key) {
+    HKEY handle;
+    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(handle);
+    return true;
+}
+
+std::vector<std::string> SoundKeys() {
+    std::vector<std::string> names;
+    HKEY handle;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSoundsKey, 0, KEY_READ, &handle) != ERROR_SUCCESS)
+        return names;
+    char name[256];
+    for (DWORD i = 0;; ++i) {
+        DWORD length = sizeof name;
+        if (RegEnumKeyExA(handle, i, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
+            break;
+        names.emplace_back(name, length);
+    }
+    RegCloseKey(handle);
+    return names;
+}
+
+namespace {
+void DumpKey(HKEY root, const std::string& path, std::string& out) {
+    HKEY handle;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS)
+        return;
+    out += "[" + path + "]\n";
+    std::vector<char> name(16384);
+    std::vector<BYTE> data;
+    for (DWORD i = 0;; ++i) {
+        DWORD nameLength = static_cast<DWORD>(name.size());
+        DWORD type = 0, size = 0;
+        if (RegEnumValueA(handle, i, name.data(), &nameLength, nullptr, &type, nullptr, &size) !=
+            ERROR_SUCCESS)
+            break;
+        data.resize(size + 1);
+        nameLength = static_cast<DWORD>(name.size());
+        RegEnumValueA(handle, i, name.data(), &nameLength, nullptr, &type, data.data(), &size);
+        out += std::string(name.data(), nameLength) + " type=" + std::to_string(type) + " " +
+               std::string(reinterpret_cast<char*>(data.data()), size) + "\n";
+    }
+    std::vector<std::string> children;
+    char child[256];
+    for (DWORD i = 0;; ++i) {
+        DWORD length = sizeof child;
+        if (RegEnumKeyExA(handle, i, child, &length, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
+            break;
+        children.emplace_back(child, length);
+    }
+    RegCloseKey(handle);
+    for (const auto& c : children)
+        DumpKey(root, path + "\\" + c, out);
+}
+} // namespace
+
+std::string SnapshotRegistry() {
+    std::string out = "HKLM\n";
+    DumpKey(HKEY_LOCAL_MACHINE, "Software\\tinderwick_ software", out);
+    out += "HKCU\n";
+    DumpKey(HKEY_CURRENT_USER, "Software\\tinderwick_ software", out);
+    return out;
+}
+
+ResourceCounts CurrentResourceCounts() {
+    ResourceCounts counts;
+    GetProcessHandleCount(GetCurrentProcess(), &counts.handles);
+    counts.gdiObjects = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+    counts.userObjects = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
+    PROCESS_MEMORY_COUNTERS_EX memory{};
+    memory.cb = sizeof memory;
+    if (GetProcessMemoryInfo(GetCurrentProcess(),
+                             reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory))
+        counts.privateBytes = memory.PrivateUsage;
+    return counts;
+}
+
+} // namespace testing_support

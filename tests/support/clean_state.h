@@ -1,0 +1,60 @@
+// Puts the plug-in's registry world back to nothing, and reads it back.
+#ifndef SONABELL_TESTS_CLEAN_STATE_H
+#define SONABELL_TESTS_CLEAN_STATE_H
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace testing_support {
+
+constexpr const char* kSoundsKey = "Software\\tinderwick_ software\\Sonabell\\Sounds";
+constexpr const char* kSettingsKey = "Software\\tinderwick_ software\\Sonabell";
+constexpr const char* kHostKey = "Software\\Kestrune\\MsgPlus2";
+
+// Removes the plug-in's keys in both hives and the host's key.
+void ResetRegistry();
+
+// Creates the settings key (which the plug-in never creates itself).
+void CreateSettingsKey();
+
+// Writes a sound's sub-key directly, the way another program might.
+void PutSound(const std::string& index, const std::string& command, const std::string& filename,
+              const std::string& message);
+
+struct RegValue {
+    bool present = false;
+    DWORD type = 0;
+    std::string bytes; // exactly the stored bytes
+};
+RegValue GetValue(HKEY root, const std::string& key, const char* name);
+bool KeyExists(HKEY root, const std::string& key);
+// Names of the sub-keys of the Sounds key, in enumeration order.
+std::vector<std::string> SoundKeys();
+
+// A text dump of every key and value under the plug-in's two keys, to compare
+// the registry before and after an operation that must not change it.
+std::string SnapshotRegistry();
+
+// Process-wide counts that must stay flat across repeated work.
+struct ResourceCounts {
+    DWORD handles = 0;
+    DWORD gdiObjects = 0;
+    DWORD userObjects = 0;
+    SIZE_T privateBytes = 0;
+};
+ResourceCounts CurrentResourceCounts();
+
+// Base fixture for tests under Wine: a clean registry before each test.
+class CleanRegistryTest : public ::testing::Test {
+  protected:
+    void SetUp() override { ResetRegistry(); }
+    void TearDown() override { ResetRegistry(); }
+};
+
+} // namespace testing_support
+
+#endif

@@ -1,0 +1,70 @@
+#include "database/settings.h"
+
+#include "clean_state.h"
+
+using namespace testing_support;
+
+namespace {
+
+void PutFlag(const char* name, const std::string& bytes, DWORD type = REG_BINARY) {
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_SET_VALUE, &key));
+    RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
+                   static_cast<DWORD>(bytes.size()));
+    RegCloseKey(key);
+}
+
+class SettingsTest : public CleanRegistryTest {};
+
+TEST_F(SettingsTest, NoKeyMeansBothOffAndNothingIsCreated) {
+    soundsEnabled = toastsEnabled = true;
+    LoadSettings();
+    EXPECT_FALSE(soundsEnabled);
+    EXPECT_FALSE(toastsEnabled);
+    StoreSetting("SoundsEnabled", true); // no key: nothing stored, no key made
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kSettingsKey));
+}
+
+TEST_F(SettingsTest, OnlyAFirstByteOfOneTurnsAFlagOn) {
+    CreateSettingsKey();
+    struct Case {
+        std::string bytes;
+        DWORD type;
+        bool on;
+    } cases[] = {
+        {std::string("\x01", 1), REG_BINARY, true},
+        {std::string("\x00", 1), REG_BINARY, false},
+        {std::string("\x02", 1), REG_BINARY, false},
+        {std::string("", 0), REG_BINARY, false},
+        {std::string("\x01\x00\x00\x00", 4), REG_DWORD, true},
+        {std::string(70000, '\x01'), REG_BINARY, true}, // any length
+        {std::string("1\0", 2), REG_SZ, false},         // the character '1' is not the byte 1
+    };
+    for (const Case& c : cases) {
+        PutFlag("SoundsEnabled", c.bytes, c.type);
+        LoadSettings();
+        EXPECT_EQ(c.on, soundsEnabled) << "size " << c.bytes.size() << " type " << c.type;
+    }
+}
+
+TEST_F(SettingsTest, EachValueIsReadOnItsOwn) {
+    CreateSettingsKey();
+    PutFlag("SoundsEnabled", std::string("\x01", 1));
+    LoadSettings();
+    EXPECT_TRUE(soundsEnabled);
+    EXPECT_FALSE(toastsEnabled);
+}
+
+TEST_F(SettingsTest, StoreWritesOneBinaryByte) {
+    CreateSettingsKey();
+    StoreSetting("ToastsEnabled", true);
+    RegValue value = GetValue(HKEY_CURRENT_USER, kSettingsKey, "ToastsEnabled");
+    EXPECT_EQ(static_cast<DWORD>(REG_BINARY), value.type);
+    EXPECT_EQ(std::string("\x01", 1), value.bytes);
+    StoreSetting("ToastsEnabled", false);
+    EXPECT_EQ(std::string("\x00", 1), GetValue(HKEY_CURRENT_USER, kSettingsKey, "ToastsEnabled").bytes);
+    LoadSettings();
+    EXPECT_FALSE(toastsEnabled);
+}
+
+} // namespace
