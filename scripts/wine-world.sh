@@ -50,11 +50,10 @@ world_start() {
   mkdir -p "$dir"
   exec 9>"$dir/lock"
   flock 9
-  # Xvfb picks a free display itself and reports it on a descriptor;
-  # -terminate ends it with its last client should nobody stop it.
+  # Xvfb picks a free display itself and reports it on a descriptor.
   if ! alive "$dir/xvfb.pid"; then
     rm -f "$dir/display"
-    Xvfb -displayfd 8 -screen 0 1024x768x24 -nolisten tcp -terminate \
+    Xvfb -displayfd 8 -screen 0 1024x768x24 -nolisten tcp \
       8>"$dir/display.tmp" >"$dir/xvfb.log" 2>&1 </dev/null &
     echo $! >"$dir/xvfb.pid"
     for _ in $(seq 100); do

@@ -8,4 +8,13 @@
 // install; the Error dialog shows it and empties it.
 extern std::string errorReport;
 
+// "The following error occurred:\n<system text>" in a "Critical Error!" box.
+void ShowSystemError(unsigned long code);
+// The number in decimal in an OK box with the caller's caption.
+void ShowNumberBox(int number, const char* caption);
+// Appends a snapshot of the sound table to "f:\errorlog.txt": 0, or -2.
+int AppendErrorLog();
+// One message box per record; a negative slot shows them all.
+void ShowDatabaseDump(int slot);
+
 #endif
