@@ -37,3 +37,15 @@ function(sonabell_add_gtest target)
     gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST PROPERTIES LABELS native ${ARGN})
   endif()
 endfunction()
+
+# A libFuzzer target; only in the fuzz preset (clang). The test directories
+# call this for each target, e.g. sonabell_add_fuzzer(fuzz_x x_fuzz.cpp sb_pure).
+function(sonabell_add_fuzzer name source)
+  if(SONABELL_FUZZ)
+    add_executable(${name} ${source})
+    sonabell_target(${name})
+    target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
+    target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+    target_link_libraries(${name} PRIVATE ${ARGN})
+  endif()
+endfunction()
