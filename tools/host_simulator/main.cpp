@@ -10,6 +10,8 @@
 
 #include <windows.h>
 
+#include <shlwapi.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -27,6 +29,8 @@ const char kUsage[] =
     "  --dll PATH        load this DLL instead of DIR\\Sonabell.dll\n"
     "  --audio MODE      silent | capture:FILE.wav | device (default: device)\n"
     "  --script FILE     read the conversation from FILE instead of the keyboard\n"
+    "  --fresh           start from an empty sound database and no settings (removes\n"
+    "                    Sonabell's registry keys first)\n"
     "In the chat, a line starting with / is a command for the plug-ins, anything else is\n"
     "plain chat. Host commands: !menu CAPTION, !receive CODE, !answer \"CAPTION\" ACTIONS,\n"
     "!wait MS, !say TEXT, !help, !quit.\n";
@@ -38,6 +42,7 @@ struct Options {
     std::string dll;
     std::string audio = "device";
     std::string script;
+    bool fresh = false;
 };
 
 std::string Visible(const std::string& text, bool soundLine) {
@@ -239,6 +244,8 @@ bool ParseOptions(int argc, char** argv, Options& options) {
         } else if (arg == "--audio") {
             if (!value(options.audio))
                 return false;
+        } else if (arg == "--fresh") {
+            options.fresh = true;
         } else if (arg == "--script") {
             if (!value(options.script))
                 return false;
@@ -293,6 +300,10 @@ int main(int argc, char** argv) {
     else
         SetEnvironmentVariableA("SONABELL_AUDIO_OUTPUT", options.audio.c_str());
 
+    if (options.fresh) {
+        SHDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\tinderwick_ software");
+        SHDeleteKeyA(HKEY_CURRENT_USER, "Software\\tinderwick_ software");
+    }
     std::string error;
     if (!WritePluginDir(options.pluginDir, error)) {
         std::fprintf(stderr, "sonabell-host: %s\n", error.c_str());
