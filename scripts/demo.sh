@@ -34,25 +34,17 @@ if ! bash scripts/can-run-win32.sh; then
   tree=windows64
 fi
 trap 'bash scripts/wine-world.sh stop "$top/build/$tree" >/dev/null 2>&1 || true' EXIT
-winpath() { echo "Z:$1" | tr / '\\'; }
-
-# The host's plug-in folder: the DLL and its sound folder, which holds the
-# sample soundpack's sound files as a user would copy them there.
 demo="$top/build/$tree/demo"
 rm -rf "$demo"
-mkdir -p "$demo/plugins/Sonabell"
-cp "build/$tree/Sonabell.dll" "$demo/plugins/"
-cp soundpacks/sample/*.mp3 soundpacks/sample/*.ogg "$demo/plugins/Sonabell/"
-
 echo
-echo "=== a scripted conversation in the host simulator (audio captured to build/$tree/demo/heard.wav)"
-export SONABELL_PACK
-SONABELL_PACK=$(winpath "$top/soundpacks/sample/install.ini")
-# A fresh registry for the demo: the simulator's host key, no sounds yet.
-scripts/wine-exec.sh "build/$tree/tools/sonabell-host.exe" --plugin-dir "$(winpath "$demo/plugins")" \
-  --fresh --audio "capture:$(winpath "$demo/heard.wav")" --script "$(winpath "$top/tools/host_simulator/demo-chat.txt")"
+echo "=== a scripted conversation in the host simulator (what was heard is captured to build/$tree/demo/heard.wav)"
+SONABELL_TREE=$tree SONABELL_KEEP_WORLD=1 bash scripts/simulator.sh --fresh \
+  --audio "capture:Z:$(echo "$demo/heard.wav" | tr / '\\')" \
+  --script "Z:$(echo "$top/tools/host_simulator/demo-chat.txt" | tr / '\\')"
 echo
 echo "=== what the receiving side played"
 if [ -s "$demo/heard.wav" ]; then
   sox "$demo/heard.wav" -n stat 2>&1 | grep -E 'Length|Maximum amplitude|RMS     amplitude' | sed 's/^/  /'
+else
+  echo "  nothing was captured"
 fi
