@@ -93,6 +93,8 @@ TEST_F(DiagnosticsTest, InstallAndUninstallLogTheTableFirstEvenForAMissingFile) 
                                  "c\x01"
                                  "c.mp3\x01m\r\r\n";
     EXPECT_EQ(snapshot + snapshot, Log());
+    EXPECT_TRUE(SoundKeys().empty());
+    EXPECT_EQ("", errorReport);
 }
 
 TEST_F(DiagnosticsTest, NumberAndSystemErrorBoxes) {
@@ -166,14 +168,6 @@ TEST_F(DiagnosticsTest, DumpSurvivesAReloadFromInsideItsBox) {
     ShowDatabaseDump(-1);
     EXPECT_EQ(1u, driver.seen.size());
     EXPECT_EQ(1, soundTable.count);
-}
-
-TEST_F(DiagnosticsTest, ErrorReportSetReplacesWhatWasAppended) {
-    AppendErrorReport("one\r\n");
-    AppendErrorReport("two\r\n");
-    EXPECT_EQ("one\r\ntwo\r\n", errorReport);
-    SetErrorReport("only");
-    EXPECT_EQ("only", errorReport);
 }
 
 } // namespace

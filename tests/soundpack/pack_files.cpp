@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace testing_support {
 
@@ -23,9 +24,20 @@ std::string PackText(const char* total, const std::vector<PackSound>& sounds) {
     return text;
 }
 
+namespace {
+std::string folder;
+std::vector<std::string> written;
+
+void RemovePacks() {
+    for (const std::string& path : written)
+        DeleteFileA(path.c_str());
+    RemoveDirectoryA(folder.c_str());
+}
+} // namespace
+
 std::string PackFolder() {
-    static std::string folder;
     if (folder.empty()) {
+        std::atexit(RemovePacks);
         char temp[MAX_PATH] = "";
         GetTempPathA(sizeof temp, temp);
         folder =
@@ -37,6 +49,7 @@ std::string PackFolder() {
 
 std::string WritePack(const std::string& name, const std::string& text) {
     std::string path = PackFolder() + name;
+    written.push_back(path);
     FILE* file = std::fopen(path.c_str(), "wb");
     if (file) {
         std::fwrite(text.data(), 1, text.size(), file);

@@ -198,14 +198,6 @@ TEST_F(SoundpackTest, InstallLeavesAnExistingSoundAsItWas) {
     EXPECT_TRUE(driver.seen.empty());
 }
 
-TEST_F(SoundpackTest, MissingFileGivesMinusTwoFromBoth) {
-    std::string missing = PackFolder() + "no-such-pack.ini";
-    EXPECT_EQ(kPackUnreadable, InstallSoundpack(missing.c_str()));
-    EXPECT_EQ(kPackUnreadable, UninstallSoundpack(missing.c_str()));
-    EXPECT_TRUE(SoundKeys().empty());
-    EXPECT_EQ("", errorReport);
-}
-
 TEST_F(SoundpackTest, BareFileNameMeansTheCurrentDirectoryForEveryRead) {
     WritePack("bare.ini", PackText("1", {{"9", "n", "n.mp3", "N"}}));
     char previous[MAX_PATH] = "";
