@@ -2,20 +2,20 @@
 #ifndef SONABELL_TESTS_PLUGIN_DLL_H
 #define SONABELL_TESTS_PLUGIN_DLL_H
 
-#include <windows.h>
+#include "host/entry_points.h"
 
 #include <gtest/gtest.h>
 
 namespace testing_support {
 
 struct PluginDll {
-    using InitializeFn = int(WINAPI*)(UINT_PTR, UINT_PTR, UINT_PTR);
-    using UninitializeFn = void(WINAPI*)();
-    using PublishInfoFn = int(WINAPI*)(char*, unsigned char*, int*);
-    using ParseTagFn = int(WINAPI*)(UINT_PTR, UINT_PTR, UINT_PTR);
-    using ParseCommandFn = int(WINAPI*)(const char*, const char*, UINT_PTR, char*);
-    using ReceiveNotifyFn = int(WINAPI*)(const char*, UINT_PTR, UINT_PTR, char*);
-    using DisplayToastFn = LRESULT(WINAPI*)(const void*, const void*, UINT_PTR, UINT_PTR);
+    using InitializeFn = entry_points::InitializeFn;
+    using UninitializeFn = entry_points::UninitializeFn;
+    using PublishInfoFn = entry_points::PublishInfoFn;
+    using ParseTagFn = entry_points::ParseTagFn;
+    using ParseCommandFn = entry_points::ParseCommandFn;
+    using ReceiveNotifyFn = entry_points::ReceiveNotifyFn;
+    using DisplayToastFn = entry_points::DisplayToastFn;
 
     HMODULE module = nullptr;
     InitializeFn Initialize = nullptr;

@@ -3,7 +3,7 @@
 #ifndef SONABELL_TOOLS_PLUGIN_HOST_H
 #define SONABELL_TOOLS_PLUGIN_HOST_H
 
-#include <windows.h>
+#include "host/entry_points.h"
 
 #include <string>
 #include <vector>
@@ -14,12 +14,12 @@ struct PublishedCommand {
 };
 
 struct PluginHost {
-    using InitializeFn = int(WINAPI*)(UINT_PTR, UINT_PTR, UINT_PTR);
-    using UninitializeFn = void(WINAPI*)();
-    using PublishInfoFn = int(WINAPI*)(char*, unsigned char*, int*);
-    using ParseTagFn = int(WINAPI*)(UINT_PTR, UINT_PTR, UINT_PTR);
-    using ParseCommandFn = int(WINAPI*)(const char*, const char*, UINT_PTR, char*);
-    using ReceiveNotifyFn = int(WINAPI*)(const char*, UINT_PTR, UINT_PTR, char*);
+    using InitializeFn = entry_points::InitializeFn;
+    using UninitializeFn = entry_points::UninitializeFn;
+    using PublishInfoFn = entry_points::PublishInfoFn;
+    using ParseTagFn = entry_points::ParseTagFn;
+    using ParseCommandFn = entry_points::ParseCommandFn;
+    using ReceiveNotifyFn = entry_points::ReceiveNotifyFn;
 
     HMODULE module = nullptr;
     InitializeFn Initialize = nullptr;
