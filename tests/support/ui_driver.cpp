@@ -66,8 +66,9 @@ void UiDriver::Poll() {
     if (!later_.empty()) {
         auto step = std::move(later_.front());
         later_.pop_front();
-        step();
+        // A step may run a modal loop of its own, which must be driven too.
         inPoll_ = false;
+        step();
         return;
     }
     std::vector<HWND> windows;

@@ -35,7 +35,8 @@ class UiDriver {
     void Expect(const std::string& caption, Action action);
     size_t Pending() const { return expected_.size(); }
     // Runs once on the next tick, inside whatever modal loop is running then:
-    // for a step that must wait until posted input has been handled.
+    // for a step that must wait until posted input has been handled. Unlike
+    // an action, a step may open a modal loop itself (e.g. SendMessage).
     void Later(std::function<void()> step);
 
     std::vector<SeenWindow> seen;       // every window, in the order they opened
