@@ -27,10 +27,27 @@ if(SONABELL_SANITIZE AND NOT WIN32)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
+# Tests of a cross build run under Wine. A 32-bit build's tests need a kernel
+# that runs 32-bit code; where it cannot, only the static file checks run in
+# that tree and the windows64 preset runs the Wine tests of the same sources.
+if(WIN32 AND NOT DEFINED SONABELL_RUN_WINE_TESTS)
+  set(run_wine ON)
+  if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+    execute_process(COMMAND ${SONABELL_SOURCE_ROOT}/scripts/can-run-win32.sh RESULT_VARIABLE can32)
+    if(NOT can32 EQUAL 0)
+      set(run_wine OFF)
+      message(STATUS "This machine cannot run 32-bit code: Wine tests are left to the windows64 preset")
+    endif()
+  endif()
+  set(SONABELL_RUN_WINE_TESTS ${run_wine} CACHE BOOL "Register the tests that run under Wine")
+endif()
+
 # Registers a GoogleTest executable with ctest. Under a cross build its tests
 # run under Wine and need the build tree's Wine world (the wine_world fixture).
 function(sonabell_add_gtest target)
-  if(WIN32)
+  if(WIN32 AND NOT SONABELL_RUN_WINE_TESTS)
+    return()
+  elseif(WIN32)
     gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
       PROPERTIES FIXTURES_REQUIRED wine_world LABELS wine TIMEOUT 300 ${ARGN})
   else()

@@ -21,7 +21,8 @@ grep -q 'Characteristics.*' <<<"$headers" && grep -q -i 'DLL' <<<"$(grep -A12 '^
 
 # Exported names: plain, no @n decoration, no leading underscore.
 exports=$(awk '/\[Ordinal\/Name Pointer\] Table/{on=1; next} on && /^[ \t]*\[/{print $NF} on && /^$/{on=0}' <<<"$headers")
-for name in Initialize Uninitialize PublishInfo ParseTag ${SONABELL_EXTRA_EXPORTS:-}; do
+for name in Initialize Uninitialize PublishInfo ParseTag ParseCommand ReceiveNotify DisplayToast \
+    DisplayToastW ${SONABELL_EXTRA_EXPORTS:-}; do
   grep -qx "$name" <<<"$exports" || bad "entry point $name is not exported under its plain name"
 done
 if grep -q '@' <<<"$exports"; then bad "decorated export names: $(grep '@' <<<"$exports" | tr '\n' ' ')"; fi

@@ -36,14 +36,15 @@ run() { # preset, ctest arguments...
 # 1. Pure modules natively, under AddressSanitizer and UBSan.
 run native -j2
 
-# 2. The product: the 32-bit DLL. Its file checks (PE32, exports, imports,
-#    version) run here; its Wine tests need a kernel that runs 32-bit code.
-if bash scripts/can-run-win32.sh; then
-  run windows
-else
-  run windows -L static
-  echo "=== this machine cannot run 32-bit code: the Wine tests run on the 64-bit build of the same sources"
-  run windows64 -LE static
+# 2. The product, the 32-bit DLL: its file checks (PE32, exports, imports,
+#    version) and, where the kernel runs 32-bit code, its Wine tests.
+run windows
+
+# 3. Where 32-bit code cannot run, the Wine tests run on the 64-bit build of
+#    the same sources.
+if ! bash scripts/can-run-win32.sh; then
+  echo "=== this machine cannot run 32-bit code: Wine tests run on the 64-bit build"
+  run windows64
 fi
 
 exit $status

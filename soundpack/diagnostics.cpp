@@ -1,9 +1,100 @@
 #include "soundpack/diagnostics.h"
 
+#include "database/sound_table.h"
+
+#include <windows.h>
+
+#include <cstdio>
+
 std::string errorReport;
 
-// Not built yet: placeholders that keep the plug-in linking.
-void ShowSystemError(unsigned long) {}
-void ShowNumberBox(int, const char*) {}
-int AppendErrorLog() { return -2; }
-void ShowDatabaseDump(int) {}
+void SetErrorReport(const char* message) {
+    errorReport = message ? message : "";
+}
+
+void AppendErrorReport(const char* text) {
+    if (text)
+        errorReport += text;
+}
+
+namespace {
+const char kSystemErrorIntro[] = "The following error occurred:\n";
+constexpr int kSystemTextSize = 256;
+} // namespace
+
+void ShowSystemError(unsigned long code) {
+    char systemText[kSystemTextSize] = "";
+    if (FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code, 0, systemText, sizeof systemText,
+                       nullptr) == 0)
+        systemText[0] = '\0'; // a failed call may leave part of a text behind
+    systemText[sizeof systemText - 1] = '\0';
+    // Room for the sentence and the longest text the system buffer can hold,
+    // so neither is ever cut.
+    char text[sizeof kSystemErrorIntro + kSystemTextSize];
+    std::snprintf(text, sizeof text, "%s%s", kSystemErrorIntro, systemText);
+    MessageBoxA(nullptr, text, "Critical Error!", MB_ICONERROR);
+}
+
+void ShowNumberBox(int number, const char* caption) {
+    char text[16];
+    wsprintfA(text, "%d", number);
+    MessageBoxA(nullptr, text, caption, MB_OK);
+}
+
+int AppendErrorLog() {
+    // Text mode: every "\n" below reaches the disk as CR LF, so "\r\n" gives
+    // CR CR LF. Readers of the log expect exactly that.
+    FILE* log = std::fopen(SONABELL_ERROR_LOG_PATH, "a+");
+    if (!log)
+        return -2;
+    std::string text = "\n\n";
+    text += soundTable.countText;
+    while (text.size() < 3)
+        text += ' ';
+    text += "\r\n";
+    const int count = soundTable.count;
+    for (int i = 0; i < count && i < kTableCapacity; ++i) {
+        // A record being filled by an install may lack texts; an empty slot
+        // below count has none at all. Both log empty fields.
+        const SoundRecord* record = soundTable.slots[i];
+        char number[16];
+        wsprintfA(number, "%d", i);
+        text += number;
+        text += '\x01';
+        text += TextOrEmpty(record ? record->indexText : nullptr);
+        text += '\x01';
+        text += TextOrEmpty(record ? record->command : nullptr);
+        text += '\x01';
+        text += TextOrEmpty(record ? record->filename : nullptr);
+        text += '\x01';
+        text += TextOrEmpty(record ? record->message : nullptr);
+        text += "\r\n";
+    }
+    std::fwrite(text.data(), 1, text.size(), log);
+    std::fclose(log);
+    return 0;
+}
+
+void ShowDatabaseDump(int slot) {
+    // Each box runs a message loop in which a chat command may reload the
+    // table: read the count and the slot afresh every time, and hold no
+    // record across a box.
+    for (int i = 0; i < soundTable.count && i < kTableCapacity; ++i) {
+        char number[16];
+        wsprintfA(number, "%d", i + 1);
+        const SoundRecord* record = soundTable.slots[i];
+        if (!record) {
+            MessageBoxA(nullptr, number, "Dead pointer alert", MB_OK);
+            continue;
+        }
+        if (slot >= 0 && slot != i)
+            continue;
+        std::string text = number;
+        for (const char* field :
+             {record->indexText, record->command, record->filename, record->message}) {
+            text += '\n';
+            text += TextOrEmpty(field);
+        }
+        MessageBoxA(nullptr, text.c_str(), "Database in memory", MB_OK);
+    }
+}

@@ -8,6 +8,11 @@
 // install; the Error dialog shows it and empties it.
 extern std::string errorReport;
 
+// Replaces whatever is pending with one message.
+void SetErrorReport(const char* message);
+// Adds text after what is pending (one line per failed soundpack sound).
+void AppendErrorReport(const char* text);
+
 // "The following error occurred:\n<system text>" in a "Critical Error!" box.
 void ShowSystemError(unsigned long code);
 // The number in decimal in an OK box with the caller's caption.
@@ -16,5 +21,8 @@ void ShowNumberBox(int number, const char* caption);
 int AppendErrorLog();
 // One message box per record; a negative slot shows them all.
 void ShowDatabaseDump(int slot);
+
+// The fixed path of the diagnostic log.
+#define SONABELL_ERROR_LOG_PATH "f:\\errorlog.txt"
 
 #endif

@@ -8,6 +8,9 @@ enum SoundpackResult {
     kPackUnreadable = -2, // the file cannot be opened for reading
 };
 
+// Section names are built in 11 characters: "Sound99999" is the last one.
+constexpr int kPackMaxSounds = 99999;
+
 int InstallSoundpack(const char* path);
 int UninstallSoundpack(const char* path);
 

@@ -1,0 +1,69 @@
+#include "sound_folder.h"
+
+#include "clean_state.h"
+
+#include <fstream>
+
+namespace testing_support {
+
+SoundFolder::SoundFolder() {
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    pluginDir_ = std::string(temp) + "sb-protocol-" + std::to_string(GetCurrentProcessId());
+    CreateDirectoryA(pluginDir_.c_str(), nullptr);
+    CreateDirectoryA((pluginDir_ + "\\Sonabell").c_str(), nullptr);
+}
+
+namespace {
+void RemoveTree(const std::string& dir) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((dir + "\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = found.cFileName;
+            if (name == "." || name == "..")
+                continue;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(dir + "\\" + name);
+            else
+                DeleteFileA((dir + "\\" + name).c_str());
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryA(dir.c_str());
+}
+} // namespace
+
+SoundFolder::~SoundFolder() {
+    RemoveTree(pluginDir_);
+}
+
+void SoundFolder::AddFile(const std::string& name, const std::string& bytes) const {
+    std::ofstream(SoundPath(name), std::ios::binary) << bytes;
+}
+
+void SoundFolder::RemoveFile(const std::string& name) const {
+    DeleteFileA(SoundPath(name).c_str());
+}
+
+void SoundFolder::SetPluginDirValue(DWORD type, const std::string& bytes) const {
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, kHostKey, 0, nullptr, 0,
+                                             KEY_SET_VALUE, nullptr, &key, nullptr));
+    RegSetValueExA(key, "PluginDir", 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
+                   static_cast<DWORD>(bytes.size()));
+    RegCloseKey(key);
+}
+
+void SoundFolder::PointHostHere() const {
+    SetPluginDirValue(REG_SZ, pluginDir_ + std::string(1, '\0'));
+}
+
+std::string ModuleFolder(HMODULE module) {
+    char name[MAX_PATH * 4];
+    DWORD length = GetModuleFileNameA(module, name, sizeof name);
+    std::string path(name, length);
+    return path.substr(0, path.find_last_of("\\/"));
+}
+
+} // namespace testing_support

@@ -1,0 +1,38 @@
+// A throw-away plug-in directory with its Sonabell sound folder, named to the
+// plug-in through the host's PluginDir value.
+#ifndef SONABELL_TESTS_PROTOCOL_SOUND_FOLDER_H
+#define SONABELL_TESTS_PROTOCOL_SOUND_FOLDER_H
+
+#include <windows.h>
+
+#include <string>
+
+namespace testing_support {
+
+class SoundFolder {
+  public:
+    SoundFolder();  // creates <temp>\sb-protocol-<pid>\Sonabell
+    ~SoundFolder(); // removes both with everything in them
+    const std::string& pluginDir() const { return pluginDir_; }
+    std::string SoundPath(const std::string& name) const {
+        return pluginDir_ + "\\Sonabell\\" + name;
+    }
+    // A file in the sound folder with the given bytes.
+    void AddFile(const std::string& name, const std::string& bytes = "not really audio") const;
+    void RemoveFile(const std::string& name) const;
+    // HKLM\software\Kestrune\MsgPlus2, value PluginDir, with the given type
+    // and bytes.
+    void SetPluginDirValue(DWORD type, const std::string& bytes) const;
+    void PointHostHere() const; // PluginDir = pluginDir() as REG_SZ
+
+  private:
+    std::string pluginDir_;
+};
+
+// The folder of the module (null: the test executable) without its last
+// backslash.
+std::string ModuleFolder(HMODULE module);
+
+} // namespace testing_support
+
+#endif

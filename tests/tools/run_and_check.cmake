@@ -1,0 +1,22 @@
+# Runs one command and checks its exit code and output.
+#   cmake -DCOMMAND=<;-list> -DEXPECT_CODE=<n> -DEXPECT_OUTPUT=<;-list of regexes>
+#         [-DOUTPUT_FILE=<path>] -P run_and_check.cmake
+execute_process(COMMAND ${COMMAND} RESULT_VARIABLE code OUTPUT_VARIABLE out ERROR_VARIABLE err)
+set(all "${out}${err}")
+if(OUTPUT_FILE)
+  file(WRITE ${OUTPUT_FILE} "${all}")
+endif()
+set(failed FALSE)
+if(NOT code EQUAL EXPECT_CODE)
+  message(SEND_ERROR "exit code ${code}, expected ${EXPECT_CODE}")
+  set(failed TRUE)
+endif()
+foreach(pattern IN LISTS EXPECT_OUTPUT)
+  if(NOT all MATCHES "${pattern}")
+    message(SEND_ERROR "output lacks: ${pattern}")
+    set(failed TRUE)
+  endif()
+endforeach()
+if(failed)
+  message(FATAL_ERROR "output was:\n${all}")
+endif()
