@@ -247,4 +247,37 @@ TEST_F(SoundpackDialogTest, InstallShowsFailedSoundsThenReopensThePanel) {
     DeleteFileA(pack.c_str());
 }
 
+// While an install shows a number box (no owner), the soundpack dialog stays
+// usable: Install and Uninstall pressed then must do nothing.
+TEST_F(SoundpackDialogTest, CommandsWaitWhileAnInstallShowsItsNumberBox) {
+    if (!SoundpacksBuilt())
+        GTEST_SKIP() << "soundpacks are not part of this build";
+    std::string pack = TempFile("sb_incomplete.ini", "[Header]\r\nTotalSounds=2\r\n"
+                                                     "[Sound1]\r\nSoundIndex=8\r\nCommand=eight\r\n"
+                                                     "Filename=eight.mp3\r\n"
+                                                     "[Sound2]\r\nSoundIndex=9\r\nCommand=nine\r\n"
+                                                     "Filename=nine.mp3\r\nMessage=Nine\r\n");
+    std::string shown;
+    bool dialogUsable = false;
+    OpenDialog(pack, IDOK);
+    driver.Expect("Unspecified Error Code\n\n", [&](HWND box) {
+        dialogUsable = IsWindowEnabled(packDialog_) != 0;
+        UiDriver::Click(packDialog_, IDOK);
+        UiDriver::Click(packDialog_, IDC_UNINSTALL);
+        driver.Later([box] { UiDriver::Click(box, IDOK); });
+    });
+    driver.Expect(kErrorDialog, [&](HWND dialog) {
+        shown = UiDriver::ControlText(dialog, IDC_ERROR_TEXT);
+        UiDriver::Click(dialog, IDOK);
+    });
+    driver.Expect(kPanel, UiDriver::Press(IDOK));
+    RunPanel();
+    EXPECT_TRUE(dialogUsable);
+    EXPECT_NE(std::string::npos, shown.find("Sound number 8")) << shown;
+    EXPECT_EQ((std::vector<std::string>{"9"}), SoundKeys());
+    EXPECT_EQ(1u, Openings(driver, kSoundpackDialog));
+    EXPECT_FALSE(soundpackBusy);
+    DeleteFileA(pack.c_str());
+}
+
 } // namespace
