@@ -429,4 +429,22 @@ TEST_F(SoundDialogTest, BrowsePutsTheChosenPathIntoTheFileField) {
     DeleteFileA(file.c_str());
 }
 
+// A stored index beyond 999 (another program wrote it) has no place in the
+// list: nothing is selected and nothing outside the list is touched.
+TEST_F(SoundDialogTest, EditedIndexBeyondTheRangeSelectsNothing) {
+    GiveSounds({{"5000", "far", "", ""}, {"4", "near", "", ""}});
+    HWND list = CreateWindowExA(0, WC_COMBOBOXEXA, "", WS_POPUP | CBS_DROPDOWN, 0, 0, 100, 200,
+                                nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    ASSERT_NE(nullptr, list);
+    for (const char* index : {"5000", "4"}) {
+        SCOPED_TRACE(index);
+        SendMessageA(list, CB_RESETCONTENT, 0, 0);
+        int slot = FindSound(index, kFieldIndexText);
+        ASInit(list, kIndexListEdit, slot);
+        EXPECT_EQ(index[1] ? 998 : 999, SendMessageA(list, CB_GETCOUNT, 0, 0));
+        EXPECT_EQ(index[1] ? -1 : 3, SendMessageA(list, CB_GETCURSEL, 0, 0));
+    }
+    DestroyWindow(list);
+}
+
 } // namespace
