@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Runs the amd64 setup and its uninstaller silently under the build tree's
 # 64-bit Wine world and checks what they leave on disk and in the registry.
-#   installer_test.sh <build-dir> <setup.exe> <regdump.exe> <Sonabell.dll> <pack-dir> <case>
+#   installer_test.sh <build-dir> <setup.exe> <regdump.exe> <pack-writer.exe>
+#                     <Sonabell.dll> <pack-dir> <case>
 # Every case starts from a registry without the host's or the plug-in's keys
 # and a fresh host folder.
 set -uo pipefail
-build=$1 setup=$2 regdump=$3 dll=$4 pack=$5 case=$6
+build=$1 setup=$2 regdump=$3 pack_writer=$4 dll=$5 pack=$6 case=$7
 here=$(cd "$(dirname "$0")" && pwd)
 scripts=$here/../../scripts
 
@@ -153,6 +154,17 @@ fresh_install)
     check_sounds "$(sample_sounds)"
     check_settings "$(setting_line SoundsEnabled 01; setting_line ToastsEnabled 01)"
     check_arp_entry
+    ;;
+
+same_as_plugin_pack_install)
+    # The plug-in's own soundpack install and the setup must store the same.
+    "$wine" "$pack_writer" "$(winpath "$pack")\\install.ini" </dev/null
+    expect_code 0 $? "the plug-in's soundpack install"
+    by_plugin=$(dump HKLM "$data_key\\Sounds")
+    [ -n "$by_plugin" ] || fail "the plug-in's soundpack install wrote nothing"
+    reset_registry
+    install_into_host
+    check_sounds "$by_plugin"
     ;;
 
 plugin_dir_with_trailing_separator)
