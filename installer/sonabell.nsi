@@ -28,7 +28,7 @@ SetCompressor /SOLID lzma
 !define EXIT_NO_HOST 3       ; the host's PluginDir is not in the registry
 !define EXIT_NO_FOLDER 4     ; PluginDir names a folder that does not exist
 !define EXIT_WRITE_FAILED 5  ; a registry value could not be written
-!define EXIT_DLL_IN_USE 6    ; uninstall: Sonabell.dll could not be deleted
+!define EXIT_DLL_IN_USE 6    ; Sonabell.dll is held by a running host
 
 !define HOST_KEY "software\Kestrune\MsgPlus2"
 !define DATA_KEY "Software\tinderwick_ software\Sonabell"
@@ -179,6 +179,19 @@ Function InstallPackSounds
 FunctionEnd
 
 Section "Sonabell" SecMain
+  ; A running host holds the DLL: stop before anything is written rather
+  ; than leave an old DLL beside new sounds.
+  ${If} ${FileExists} "$INSTDIR\Sonabell.dll"
+    ClearErrors
+    FileOpen $0 "$INSTDIR\Sonabell.dll" a
+    ${If} ${Errors}
+      MessageBox MB_OK|MB_ICONSTOP "Sonabell.dll is in use. Close the messenger and run the setup again." /SD IDOK
+      SetErrorLevel ${EXIT_DLL_IN_USE}
+      Abort
+    ${EndIf}
+    FileClose $0
+  ${EndIf}
+
   SetOverwrite on
   SetOutPath "$INSTDIR"
   File "/oname=Sonabell.dll" "${DLL}"

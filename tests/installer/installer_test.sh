@@ -2,11 +2,11 @@
 # Runs the amd64 setup and its uninstaller silently under the build tree's
 # 64-bit Wine world and checks what they leave on disk and in the registry.
 #   installer_test.sh <build-dir> <setup.exe> <regdump.exe> <pack-writer.exe>
-#                     <Sonabell.dll> <pack-dir> <case>
+#                     <hold-dll.exe> <Sonabell.dll> <pack-dir> <case>
 # Every case starts from a registry without the host's or the plug-in's keys
 # and a fresh host folder.
 set -uo pipefail
-build=$1 setup=$2 regdump=$3 pack_writer=$4 dll=$5 pack=$6 case=$7
+build=$1 setup=$2 regdump=$3 pack_writer=$4 hold_dll=$5 dll=$6 pack=$7 case=$8
 here=$(cd "$(dirname "$0")" && pwd)
 scripts=$here/../../scripts
 
@@ -190,7 +190,7 @@ upgrade_keeps_user_data)
     run_setup
     expect_code 0 $? "upgrade"
     check_installed_files
-    [ "$(cat "$host/Sonabell/mine.mp3" 2>/dev/null)" = mine ] || fail "the user's sound file was touched"
+    echo mine | cmp -s - "$host/Sonabell/mine.mp3" || fail "the user's sound file was touched"
     check_sounds "$(
         sound_line 101 Command hello
         sound_line 101 Filename hello.mp3
@@ -257,6 +257,30 @@ no_host)
     expect_code 0 $? "setup with /D= and no host"
     check_installed_files
     check_sounds "$(sample_sounds)"
+    ;;
+
+dll_in_use)
+    # A running host holds the DLL: both programs must stop and say so
+    # rather than report success with the old DLL left in place.
+    install_into_host
+    echo old >"$host/Sonabell/hello.mp3"
+    "$wine" "$hold_dll" "$host_win\\Sonabell.dll" 20000 >"$host.hold" 2>&1 </dev/null &
+    holder=$!
+    for _ in $(seq 100); do
+        grep -q loaded "$host.hold" && break
+        sleep 0.1
+    done
+    grep -q loaded "$host.hold" || fail "the DLL could not be loaded to hold it"
+    run_setup
+    expect_code 6 $? "setup while the DLL is in use"
+    echo old | cmp -s - "$host/Sonabell/hello.mp3" || fail "setup went on after finding the DLL in use"
+    run_uninstaller_in_place
+    expect_code 6 $? "uninstall while the DLL is in use"
+    [ -f "$host/Sonabell/hello.mp3" ] || fail "uninstall went on after finding the DLL in use"
+    key_exists "HKLM\\$arp_key" || fail "uninstall removed the Add/Remove entry though the DLL stayed"
+    kill "$holder" 2>/dev/null
+    wait "$holder" 2>/dev/null
+    rm -f "$host.hold"
     ;;
 
 *)
