@@ -207,8 +207,7 @@ uninstall_keeps_data)
     echo mine >"$host/Sonabell/mine.mp3"
     before_sounds=$(dump HKLM "$data_key\\Sounds")
     before_settings=$(dump HKCU "$data_key")
-    run_uninstaller_in_place
-    expect_code 0 $? "uninstall"
+    run_uninstaller_detached || fail "the uninstaller did not finish"
     check_installed_files_gone
     [ -f "$host/Sonabell/mine.mp3" ] || fail "the user's sound file was removed"
     key_exists "HKLM\\$arp_key" && fail "the Add/Remove entry is still there"
@@ -219,7 +218,8 @@ uninstall_keeps_data)
 uninstall_removes_data)
     install_into_host
     echo mine >"$host/Sonabell/mine.mp3"
-    run_uninstaller_detached /REMOVEDATA || fail "the uninstaller did not finish"
+    run_uninstaller_in_place /REMOVEDATA
+    expect_code 0 $? "uninstall"
     check_installed_files_gone
     [ -f "$host/Sonabell/mine.mp3" ] || fail "the user's sound file was removed"
     key_exists "HKLM\\$arp_key" && fail "the Add/Remove entry is still there"
@@ -274,8 +274,9 @@ dll_in_use)
     run_setup
     expect_code 6 $? "setup while the DLL is in use"
     echo old | cmp -s - "$host/Sonabell/hello.mp3" || fail "setup went on after finding the DLL in use"
-    run_uninstaller_in_place
+    run_uninstaller_in_place /REMOVEDATA
     expect_code 6 $? "uninstall while the DLL is in use"
+    key_exists "HKCU\\$maker_key" || fail "uninstall removed the settings though the DLL stayed"
     [ -f "$host/Sonabell/hello.mp3" ] || fail "uninstall went on after finding the DLL in use"
     key_exists "HKLM\\$arp_key" || fail "uninstall removed the Add/Remove entry though the DLL stayed"
     kill "$holder" 2>/dev/null
@@ -294,4 +295,6 @@ if [ $failures -ne 0 ]; then
     echo "$case: $failures failure(s)"
     exit 1
 fi
+# A failed case leaves its host folder for a look.
+rm -rf "$host"
 echo "$case: passed"
