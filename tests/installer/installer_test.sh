@@ -2,11 +2,11 @@
 # Runs the amd64 setup and its uninstaller silently under the build tree's
 # 64-bit Wine world and checks what they leave on disk and in the registry.
 #   installer_test.sh <build-dir> <setup.exe> <regdump.exe> <pack-writer.exe>
-#                     <hold-dll.exe> <Sonabell.dll> <pack-dir> <case>
+#                     <hold-dll.exe> <sonabell-host.exe> <Sonabell.dll> <pack-dir> <case>
 # Every case starts from a registry without the host's or the plug-in's keys
 # and a fresh host folder.
 set -uo pipefail
-build=$1 setup=$2 regdump=$3 pack_writer=$4 hold_dll=$5 dll=$6 pack=$7 case=$8
+build=$1 setup=$2 regdump=$3 pack_writer=$4 hold_dll=$5 simulator=$6 dll=$7 pack=$8 case=$9
 here=$(cd "$(dirname "$0")" && pwd)
 scripts=$here/../../scripts
 
@@ -282,6 +282,30 @@ dll_in_use)
     kill "$holder" 2>/dev/null
     wait "$holder" 2>/dev/null
     rm -f "$host.hold"
+    ;;
+
+sample_sounds_play)
+    # After a plain install, every sample sound goes out by its command word
+    # with its default message, and the receiving side finds and plays it.
+    install_into_host
+    printf '%s\n' /xSBhello /xSBbye /xSBlol /xSBding /xSBwhistle '!wait 300' '!quit' >"$host.chat"
+    chat=$("$wine" "$simulator" --plugin-dir "$host_win" --audio "capture:$host_win.wav" \
+        --script "$(winpath "$host.chat")" </dev/null | tr -d '\r')
+    expect_code 0 $? "the host simulator"
+    for sent in '101|Hello there!' '102|See you later!' '103|Ha ha ha!' '104|Ding dong!' \
+        '105|Whee!'; do
+        grep -qF "Sonabell answers with a sound line: <0x12>SB|$sent" <<<"$chat" ||
+            fail "no sound line SB|$sent"
+        grep -qF "their Sonabell: sound ${sent%%|*} accepted, no error" <<<"$chat" ||
+            fail "sound ${sent%%|*} was not played"
+    done
+    if grep -E 'error line|\[toast\]' <<<"$chat"; then fail "a sound failed on the receiving side"; fi
+    # An engine that captures what it mixes must have mixed something; an
+    # engine that plays nowhere writes no capture at all.
+    if [ -e "$host.wav" ] && [ "$(stat -c %s "$host.wav")" -le 44 ]; then
+        fail "the capture holds no audio"
+    fi
+    rm -f "$host.chat" "$host.wav"
     ;;
 
 *)
