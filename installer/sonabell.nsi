@@ -56,6 +56,7 @@ VIAddVersionKey "CompanyName" "${PUBLISHER}"
 VIAddVersionKey "LegalCopyright" "${PUBLISHER}"
 
 Var HostMissing
+Var WriteFailed
 
 !define MUI_ABORTWARNING
 !define MUI_WELCOMEPAGE_TEXT "This will install Sonabell ${VERSION}, the sound plug-in for the messenger add-on MsgPlus2, together with a sample soundpack.$\r$\n$\r$\nClose the messenger before you go on."
@@ -171,9 +172,13 @@ Function InstallPackSounds
       DetailPrint "Sound number $R3 already exists in database, will not redefine."
       ${Continue}
     ${EndIf}
+    ClearErrors
     WriteRegStr HKLM "${SOUNDS_KEY}\$R3" "Command" $R4
     WriteRegStr HKLM "${SOUNDS_KEY}\$R3" "Filename" $R5
     WriteRegStr HKLM "${SOUNDS_KEY}\$R3" "Message" $R6
+    ${If} ${Errors}
+      StrCpy $WriteFailed 1
+    ${EndIf}
     DetailPrint "Sound number $R3 (/xSB$R4) added."
   ${Next}
 FunctionEnd
@@ -204,7 +209,8 @@ Section "Sonabell" SecMain
   !include "${PACK_FILES}"
   !macroundef PACK_FILE
 
-  ClearErrors
+  ; Reads and existence tests set the error flag too: only the writes count.
+  StrCpy $WriteFailed 0
   Call InstallPackSounds
 
   ; The plug-in only opens the settings key, so without it no choice of the
@@ -212,14 +218,23 @@ Section "Sonabell" SecMain
   StrCpy $R8 "SoundsEnabled"
   Call SettingMissing
   ${If} $R9 == 1
+    ClearErrors
     WriteRegBin HKCU "${DATA_KEY}" "SoundsEnabled" 01
+    ${If} ${Errors}
+      StrCpy $WriteFailed 1
+    ${EndIf}
   ${EndIf}
   StrCpy $R8 "ToastsEnabled"
   Call SettingMissing
   ${If} $R9 == 1
+    ClearErrors
     WriteRegBin HKCU "${DATA_KEY}" "ToastsEnabled" 01
+    ${If} ${Errors}
+      StrCpy $WriteFailed 1
+    ${EndIf}
   ${EndIf}
 
+  ClearErrors
   WriteRegStr HKLM "${ARP_KEY}" "DisplayName" "Sonabell"
   WriteRegStr HKLM "${ARP_KEY}" "DisplayVersion" "${VERSION}"
   WriteRegStr HKLM "${ARP_KEY}" "Publisher" "${PUBLISHER}"
@@ -231,8 +246,11 @@ Section "Sonabell" SecMain
   WriteRegDWORD HKLM "${ARP_KEY}" "NoRepair" 1
   SectionGetSize ${SecMain} $0
   WriteRegDWORD HKLM "${ARP_KEY}" "EstimatedSize" $0
-
   ${If} ${Errors}
+    StrCpy $WriteFailed 1
+  ${EndIf}
+
+  ${If} $WriteFailed == 1
     MessageBox MB_OK|MB_ICONSTOP "Some registry values could not be written. Run the setup as an administrator." /SD IDOK
     SetErrorLevel ${EXIT_WRITE_FAILED}
     Abort
