@@ -45,19 +45,20 @@ mkdir -p "$host"
 host_win=$(winpath "$host")
 reset_registry
 
+# The setup and the uninstaller run as the tests' other Windows programs do.
 run_setup() {
-    "$wine" "$setup" /S "$@" </dev/null
+    "$scripts/wine-exec.sh" "$setup" /S "$@" </dev/null
 }
 
 # The uninstaller copies itself to the temp folder, starts that copy and
 # ends at once; _?= makes it run in place and report its own exit code.
 run_uninstaller_in_place() {
-    "$wine" "$host/Sonabell-Uninstall.exe" /S "$@" "_?=$host_win" </dev/null
+    "$scripts/wine-exec.sh" "$host/Sonabell-Uninstall.exe" /S "$@" "_?=$host_win" </dev/null
 }
 
 # As Add/Remove Programs runs it: wait for the copy to finish its work.
 run_uninstaller_detached() {
-    "$wine" "$host/Sonabell-Uninstall.exe" /S "$@" </dev/null || return 1
+    "$scripts/wine-exec.sh" "$host/Sonabell-Uninstall.exe" /S "$@" </dev/null || return 1
     for _ in $(seq 300); do
         if ! key_exists "HKLM\\$arp_key" && [ ! -e "$host/Sonabell-Uninstall.exe" ]; then
             return 0
