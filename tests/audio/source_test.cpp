@@ -34,6 +34,7 @@ TEST(StreamSource, DecodesEveryFormatLikeTheReferenceDecoders) {
         std::string refBytes;
         ASSERT_TRUE(pcm::ReadFile(Media(name + ".ref.raw"), refBytes));
         pcm::Match m = pcm::Compare(got, pcm::FromS16(refBytes));
+        ::testing::Test::RecordProperty(name + " snr dB", std::to_string(m.snrDb));
         ASSERT_GE(m.lag, 0);
         EXPECT_LT(m.lag, 2400); // at most an MP3 info frame plus the encoder's delay
         EXPECT_GT(m.snrDb, 40.0);
