@@ -28,20 +28,24 @@ void Put32(unsigned char* p, uint32_t v) {
 bool WriteSizes(SbCapture* c) {
     unsigned char field[4];
     Put32(field, c->dataBytes + kHeaderBytes - 8);
-    if (std::fseek(c->file, 4, SEEK_SET) != 0 || std::fwrite(field, 1, 4, c->file) != 4) return false;
+    if (std::fseek(c->file, 4, SEEK_SET) != 0 || std::fwrite(field, 1, 4, c->file) != 4)
+        return false;
     Put32(field, c->dataBytes);
-    if (std::fseek(c->file, 40, SEEK_SET) != 0 || std::fwrite(field, 1, 4, c->file) != 4) return false;
+    if (std::fseek(c->file, 40, SEEK_SET) != 0 || std::fwrite(field, 1, 4, c->file) != 4)
+        return false;
     return std::fseek(c->file, 0, SEEK_END) == 0 && std::fflush(c->file) == 0;
 }
 
 } // namespace
 
 SbCapture* SbCaptureOpen(const char* path, unsigned rate) {
-    if (!path || !*path) return nullptr;
+    if (!path || !*path)
+        return nullptr;
     FILE* file = std::fopen(path, "wb");
-    if (!file) return nullptr;
-    unsigned char h[kHeaderBytes] = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E',
-                                     'f', 'm', 't', ' ', 16, 0, 0, 0};
+    if (!file)
+        return nullptr;
+    unsigned char h[kHeaderBytes] = {'R', 'I', 'F', 'F', 0,   0,   0,  0, 'W', 'A',
+                                     'V', 'E', 'f', 'm', 't', ' ', 16, 0, 0,   0};
     Put16(h + 20, 1); // PCM
     Put16(h + 22, 2);
     Put32(h + 24, rate);
@@ -71,17 +75,22 @@ void SbCaptureWrite(SbCapture* c, const float* frames, size_t frameCount) {
         size_t n = 0;
         for (; n < sizeof block && i < samples; n += 2, ++i) {
             float v = frames[i] * 32768.0f;
-            int s = !(v == v) ? 0 : v >= 32767.0f ? 32767 : v <= -32768.0f ? -32768 : static_cast<int>(v);
+            int s = !(v == v)        ? 0
+                    : v >= 32767.0f  ? 32767
+                    : v <= -32768.0f ? -32768
+                                     : static_cast<int>(v);
             Put16(block + n, static_cast<uint32_t>(s) & 0xFFFF);
         }
-        if (std::fwrite(block, 1, n, c->file) != n) return;
+        if (std::fwrite(block, 1, n, c->file) != n)
+            return;
         c->dataBytes += static_cast<uint32_t>(n);
     }
     WriteSizes(c);
 }
 
 void SbCaptureClose(SbCapture* c) {
-    if (!c) return;
+    if (!c)
+        return;
     WriteSizes(c);
     std::fclose(c->file);
     delete c;

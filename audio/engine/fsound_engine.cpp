@@ -56,7 +56,9 @@ BOOL CALLBACK InitLocks(PINIT_ONCE, PVOID, PVOID*) {
     return TRUE;
 }
 
-void EnsureLocks() { InitOnceExecuteOnce(&locksOnce, InitLocks, nullptr, nullptr); }
+void EnsureLocks() {
+    InitOnceExecuteOnce(&locksOnce, InitLocks, nullptr, nullptr);
+}
 
 LONGLONG Now() {
     LARGE_INTEGER t;
@@ -67,7 +69,8 @@ LONGLONG Now() {
 Stream* Find(FSOUND_STREAM* handle) {
     auto id = reinterpret_cast<UINT_PTR>(handle);
     for (Stream* s = streams; s; s = s->next)
-        if (s->id == id) return s;
+        if (s->id == id)
+            return s;
     return nullptr;
 }
 
@@ -76,14 +79,16 @@ void DataCallback(ma_device*, void* output, const void*, ma_uint32 frameCount) {
     EnterCriticalSection(&streamLock);
     if (playing) {
         size_t got = SbSourceRead(playing->source, out, frameCount);
-        if (got > 0 && firstMixTick == 0) firstMixTick = Now();
+        if (got > 0 && firstMixTick == 0)
+            firstMixTick = Now();
         if (got < frameCount) {
             playing->finished = true;
             playing = nullptr;
         }
     }
     LeaveCriticalSection(&streamLock);
-    if (capture) SbCaptureWrite(capture, out, frameCount);
+    if (capture)
+        SbCaptureWrite(capture, out, frameCount);
 }
 
 // The diagnostic override: "silent", or "capture:<path of a WAV file>".
@@ -91,7 +96,8 @@ void DataCallback(ma_device*, void* output, const void*, ma_uint32 frameCount) {
 bool ReadOverride(std::vector<char>& capturePath) {
     char small[1];
     DWORD need = GetEnvironmentVariableA("SONABELL_AUDIO_OUTPUT", small, 0);
-    if (need == 0) return false;
+    if (need == 0)
+        return false;
     std::vector<char> value(need + 1, '\0');
     if (GetEnvironmentVariableA("SONABELL_AUDIO_OUTPUT", value.data(), need + 1) >= need + 1)
         return false;
@@ -195,7 +201,8 @@ bool Start(int requestedRate) {
 extern "C" {
 
 signed char FSOUND_API FSOUND_SetOutput(int type) {
-    if (type < FSOUND_OUTPUT_NOSOUND || type > FSOUND_OUTPUT_DSOUND) return 0;
+    if (type < FSOUND_OUTPUT_NOSOUND || type > FSOUND_OUTPUT_DSOUND)
+        return 0;
     EnsureLocks();
     EnterCriticalSection(&controlLock);
     outputType = type; // takes effect at the next start
@@ -204,7 +211,8 @@ signed char FSOUND_API FSOUND_SetOutput(int type) {
 }
 
 signed char FSOUND_API FSOUND_SetDriver(int driver) {
-    if (driver < 0) return 0;
+    if (driver < 0)
+        return 0;
     EnsureLocks();
     EnterCriticalSection(&controlLock);
     driverIndex = driver;
@@ -217,7 +225,8 @@ signed char FSOUND_API FSOUND_SetDriver(int driver) {
 signed char FSOUND_API FSOUND_Init(int mixRateWanted, int, unsigned int) {
     EnsureLocks();
     EnterCriticalSection(&controlLock);
-    if (!running) running = Start(mixRateWanted);
+    if (!running)
+        running = Start(mixRateWanted);
     bool ok = running;
     LeaveCriticalSection(&controlLock);
     return ok ? 1 : 0;
@@ -226,7 +235,8 @@ signed char FSOUND_API FSOUND_Init(int mixRateWanted, int, unsigned int) {
 FSOUND_STREAM* FSOUND_API FSOUND_Stream_OpenFile(const char* path, unsigned int, int) {
     EnsureLocks();
     SbSource* source = SbSourceOpenFile(path);
-    if (!source) return nullptr;
+    if (!source)
+        return nullptr;
     auto* s = new (std::nothrow) Stream{0, source, false, nullptr};
     if (!s) {
         SbSourceClose(source);
@@ -235,7 +245,8 @@ FSOUND_STREAM* FSOUND_API FSOUND_Stream_OpenFile(const char* path, unsigned int,
     EnterCriticalSection(&streamLock);
     // Handles are serial numbers, not addresses, so a stale handle closed a
     // second time can never reach a newer stream.
-    if (++lastId == 0) ++lastId;
+    if (++lastId == 0)
+        ++lastId;
     s->id = lastId;
     s->next = streams;
     streams = s;
@@ -274,9 +285,11 @@ signed char FSOUND_API FSOUND_Stream_Close(FSOUND_STREAM* handle) {
             break;
         }
     }
-    if (found && found == playing) playing = nullptr;
+    if (found && found == playing)
+        playing = nullptr;
     LeaveCriticalSection(&streamLock);
-    if (!found) return 0;
+    if (!found)
+        return 0;
     // Unlinked under the lock, so the audio thread can no longer reach it.
     SbSourceClose(found->source);
     delete found;

@@ -28,36 +28,49 @@ size_t SizeOf(void* block) {
 } // namespace
 
 extern "C" void* SbMeterMalloc(size_t size) {
-    if (size > static_cast<size_t>(-1) - kHeader) return nullptr;
+    if (size > static_cast<size_t>(-1) - kHeader)
+        return nullptr;
     char* raw = static_cast<char*>(std::malloc(size + kHeader));
-    if (!raw) return nullptr;
+    if (!raw)
+        return nullptr;
     std::memcpy(raw, &size, sizeof size);
     Add(size);
     return raw + kHeader;
 }
 
 extern "C" void SbMeterFree(void* block) {
-    if (!block) return;
+    if (!block)
+        return;
     currentBytes.fetch_sub(SizeOf(block));
     std::free(static_cast<char*>(block) - kHeader);
 }
 
 extern "C" void* SbMeterRealloc(void* block, size_t size) {
-    if (!block) return SbMeterMalloc(size);
+    if (!block)
+        return SbMeterMalloc(size);
     if (size == 0) {
         SbMeterFree(block);
         return nullptr;
     }
-    if (size > static_cast<size_t>(-1) - kHeader) return nullptr;
+    if (size > static_cast<size_t>(-1) - kHeader)
+        return nullptr;
     size_t old = SizeOf(block);
-    char* raw = static_cast<char*>(std::realloc(static_cast<char*>(block) - kHeader, size + kHeader));
-    if (!raw) return nullptr;
+    char* raw =
+        static_cast<char*>(std::realloc(static_cast<char*>(block) - kHeader, size + kHeader));
+    if (!raw)
+        return nullptr;
     std::memcpy(raw, &size, sizeof size);
     currentBytes.fetch_sub(old);
     Add(size);
     return raw + kHeader;
 }
 
-extern "C" size_t SbMeterCurrentBytes(void) { return currentBytes.load(); }
-extern "C" size_t SbMeterPeakBytes(void) { return peakBytes.load(); }
-extern "C" void SbMeterResetPeak(void) { peakBytes.store(currentBytes.load()); }
+extern "C" size_t SbMeterCurrentBytes(void) {
+    return currentBytes.load();
+}
+extern "C" size_t SbMeterPeakBytes(void) {
+    return peakBytes.load();
+}
+extern "C" void SbMeterResetPeak(void) {
+    peakBytes.store(currentBytes.load());
+}

@@ -36,10 +36,13 @@ struct SbSource {
 namespace {
 
 size_t ReadBytes(SbSource* s, void* out, size_t n) {
-    if (s->file) return std::fread(out, 1, n, s->file);
+    if (s->file)
+        return std::fread(out, 1, n, s->file);
     size_t left = s->memSize - s->memPos;
-    if (n > left) n = left;
-    if (n) std::memcpy(out, s->mem + s->memPos, n);
+    if (n > left)
+        n = left;
+    if (n)
+        std::memcpy(out, s->mem + s->memPos, n);
     s->memPos += n;
     return n;
 }
@@ -58,9 +61,11 @@ bool SeekBytes(SbSource* s, ma_int64 offset, ma_seek_origin origin) {
     ma_int64 base = origin == ma_seek_origin_start     ? 0
                     : origin == ma_seek_origin_current ? static_cast<ma_int64>(s->memPos)
                                                        : static_cast<ma_int64>(s->memSize);
-    if (offset > 0 && base > static_cast<ma_int64>(s->memSize) - offset) return false;
+    if (offset > 0 && base > static_cast<ma_int64>(s->memSize) - offset)
+        return false;
     ma_int64 pos = base + offset;
-    if (pos < 0 || pos > static_cast<ma_int64>(s->memSize)) return false;
+    if (pos < 0 || pos > static_cast<ma_int64>(s->memSize))
+        return false;
     s->memPos = static_cast<size_t>(pos);
     return true;
 }
@@ -72,7 +77,7 @@ ma_result OnRead(ma_decoder* decoder, void* out, size_t n, size_t* got) {
 
 ma_result OnSeek(ma_decoder* decoder, ma_int64 offset, ma_seek_origin origin) {
     return SeekBytes(static_cast<SbSource*>(decoder->pUserData), offset, origin) ? MA_SUCCESS
-                                                                                : MA_ERROR;
+                                                                                 : MA_ERROR;
 }
 
 // MPEG audio has no signature of its own (at most an ID3 tag in front), so
@@ -115,14 +120,17 @@ size_t DecodeBlock(SbSource* s) {
 bool OpenDecoder(SbSource* s) {
     unsigned char head[4] = {};
     size_t n = ReadBytes(s, head, sizeof head);
-    if (n == 0 || !SeekBytes(s, 0, ma_seek_origin_start)) return false;
+    if (n == 0 || !SeekBytes(s, 0, ma_seek_origin_start))
+        return false;
     ma_encoding_format formats[2];
     int count = Candidates(head, n, formats);
     for (int i = 0; i < count; ++i) {
-        if (!SeekBytes(s, 0, ma_seek_origin_start)) return false;
+        if (!SeekBytes(s, 0, ma_seek_origin_start))
+            return false;
         ma_decoder_config config = ma_decoder_config_init(ma_format_f32, 2, 0);
         config.encodingFormat = formats[i];
-        if (ma_decoder_init(OnRead, OnSeek, s, &config, &s->decoder) != MA_SUCCESS) continue;
+        if (ma_decoder_init(OnRead, OnSeek, s, &config, &s->decoder) != MA_SUCCESS)
+            continue;
         ma_format format;
         ma_uint32 channels = 0, rate = 0;
         if (ma_decoder_get_data_format(&s->decoder, &format, &channels, &rate, nullptr, 0) ==
@@ -139,13 +147,16 @@ bool OpenDecoder(SbSource* s) {
 
 bool EndsWithRaw(const char* path) {
     size_t n = std::strlen(path);
-    if (n < 4) return false;
+    if (n < 4)
+        return false;
     const char* tail = path + n - 4;
     const char* want = ".raw";
     for (int i = 0; i < 4; ++i) {
         char c = tail[i];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (c != want[i]) return false;
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+        if (c != want[i])
+            return false;
     }
     return true;
 }
@@ -156,9 +167,12 @@ SbSource* NewSource() {
 }
 
 void FreeSource(SbSource* s) {
-    if (s->resampling) ma_resampler_uninit(&s->resampler, nullptr);
-    if (s->decoderReady) ma_decoder_uninit(&s->decoder);
-    if (s->file) std::fclose(s->file);
+    if (s->resampling)
+        ma_resampler_uninit(&s->resampler, nullptr);
+    if (s->decoderReady)
+        ma_decoder_uninit(&s->decoder);
+    if (s->file)
+        std::fclose(s->file);
     s->~SbSource();
     SbMeterFree(s);
 }
@@ -186,9 +200,11 @@ SbSource* Finish(SbSource* s, bool rawName) {
 } // namespace
 
 SbSource* SbSourceOpenFile(const char* path) {
-    if (!path || !*path) return nullptr;
+    if (!path || !*path)
+        return nullptr;
     FILE* file = std::fopen(path, "rb");
-    if (!file) return nullptr;
+    if (!file)
+        return nullptr;
     SbSource* s = NewSource();
     if (!s) {
         std::fclose(file);
@@ -199,27 +215,34 @@ SbSource* SbSourceOpenFile(const char* path) {
 }
 
 SbSource* SbSourceOpenMemory(const void* data, size_t size, bool rawName) {
-    if (!data && size) return nullptr;
+    if (!data && size)
+        return nullptr;
     SbSource* s = NewSource();
-    if (!s) return nullptr;
+    if (!s)
+        return nullptr;
     static const unsigned char empty = 0;
     s->mem = data ? static_cast<const unsigned char*>(data) : &empty;
     s->memSize = size;
     return Finish(s, rawName);
 }
 
-unsigned SbSourceNativeRate(const SbSource* source) { return source->nativeRate; }
+unsigned SbSourceNativeRate(const SbSource* source) {
+    return source->nativeRate;
+}
 
 bool SbSourceSetOutputRate(SbSource* s, unsigned rate) {
-    if (rate < kMinRate || rate > kMaxRate) return false;
+    if (rate < kMinRate || rate > kMaxRate)
+        return false;
     if (s->resampling) {
         ma_resampler_uninit(&s->resampler, nullptr);
         s->resampling = false;
     }
-    if (rate == s->nativeRate) return true;
+    if (rate == s->nativeRate)
+        return true;
     ma_resampler_config config = ma_resampler_config_init(ma_format_f32, 2, s->nativeRate, rate,
                                                           ma_resample_algorithm_linear);
-    if (ma_resampler_init(&config, nullptr, &s->resampler) != MA_SUCCESS) return false;
+    if (ma_resampler_init(&config, nullptr, &s->resampler) != MA_SUCCESS)
+        return false;
     s->resampling = true;
     return true;
 }
@@ -228,7 +251,8 @@ size_t SbSourceRead(SbSource* s, float* out, size_t frameCount) {
     size_t done = 0;
     while (done < frameCount) {
         if (s->inPos == s->inCount) {
-            if (s->ended) break;
+            if (s->ended)
+                break;
             s->inPos = 0;
             s->inCount = DecodeBlock(s);
             if (s->inCount == 0) {
@@ -261,8 +285,10 @@ size_t SbSourceRead(SbSource* s, float* out, size_t frameCount) {
 bool SbSourceRewind(SbSource* s) {
     bool ok = s->raw ? SeekBytes(s, 0, ma_seek_origin_start)
                      : ma_decoder_seek_to_pcm_frame(&s->decoder, 0) == MA_SUCCESS;
-    if (!ok) return false;
-    if (s->resampling) ma_resampler_reset(&s->resampler);
+    if (!ok)
+        return false;
+    if (s->resampling)
+        ma_resampler_reset(&s->resampler);
     s->ended = false;
     s->inPos = 0;
     s->inCount = 0;
@@ -270,5 +296,6 @@ bool SbSourceRewind(SbSource* s) {
 }
 
 void SbSourceClose(SbSource* source) {
-    if (source) FreeSource(source);
+    if (source)
+        FreeSource(source);
 }

@@ -15,7 +15,9 @@
 
 namespace {
 
-std::string Media(const std::string& name) { return std::string(SB_TEST_MEDIA) + "/" + name; }
+std::string Media(const std::string& name) {
+    return std::string(SB_TEST_MEDIA) + "/" + name;
+}
 
 class Engine : public ::testing::Test {
   protected:
@@ -38,7 +40,8 @@ class Engine : public ::testing::Test {
     }
 
     static void WaitUntilDone(FSOUND_STREAM* s) {
-        for (int i = 0; i < 1000 && SbEngineIsPlaying(s); ++i) Sleep(10);
+        for (int i = 0; i < 1000 && SbEngineIsPlaying(s); ++i)
+            Sleep(10);
         EXPECT_FALSE(SbEngineIsPlaying(s));
         Sleep(30); // the period that mixed the last frames reaches the file
     }
@@ -48,17 +51,19 @@ class Engine : public ::testing::Test {
         FSOUND_Close();
         std::string bytes;
         EXPECT_TRUE(pcm::ReadFile(capturePath_, bytes));
-        if (bytes.size() < 44) return {};
+        if (bytes.size() < 44)
+            return {};
         auto u32 = [&](size_t at) {
-            return static_cast<uint32_t>(static_cast<uint8_t>(bytes[at]) |
-                                         static_cast<uint8_t>(bytes[at + 1]) << 8 |
-                                         static_cast<uint8_t>(bytes[at + 2]) << 16 |
-                                         static_cast<uint32_t>(static_cast<uint8_t>(bytes[at + 3])) << 24);
+            return static_cast<uint32_t>(
+                static_cast<uint8_t>(bytes[at]) | static_cast<uint8_t>(bytes[at + 1]) << 8 |
+                static_cast<uint8_t>(bytes[at + 2]) << 16 |
+                static_cast<uint32_t>(static_cast<uint8_t>(bytes[at + 3])) << 24);
         };
         EXPECT_EQ(bytes.substr(0, 4), "RIFF");
         EXPECT_EQ(u32(4), bytes.size() - 8);
         EXPECT_EQ(u32(40), bytes.size() - 44);
-        if (rate) *rate = u32(24);
+        if (rate)
+            *rate = u32(24);
         return pcm::FromS16(bytes, 44);
     }
 
@@ -102,7 +107,8 @@ TEST_F(Engine, MixesAtThePluginsRate) {
 double Pitch(const pcm::Frames& f, size_t from, size_t to) {
     int crossings = 0;
     for (size_t i = from + 1; i < to; ++i)
-        if ((f[2 * i - 2] < 0) != (f[2 * i] < 0)) ++crossings;
+        if ((f[2 * i - 2] < 0) != (f[2 * i] < 0))
+            ++crossings;
     return crossings / 2.0 * 44100.0 / static_cast<double>(to - from);
 }
 
@@ -134,7 +140,8 @@ TEST_F(Engine, ASecondStreamReplacesTheFirst) {
 TEST_F(Engine, ClosingWhilePlayingIsSafeAndTheEnginePlaysOn) {
     Start();
     for (int i = 0; i < 40; ++i) {
-        FSOUND_STREAM* s = FSOUND_Stream_OpenFile(Media(i % 2 ? "clip.ogg" : "clip.mp3").c_str(), 0, 0);
+        FSOUND_STREAM* s =
+            FSOUND_Stream_OpenFile(Media(i % 2 ? "clip.ogg" : "clip.mp3").c_str(), 0, 0);
         ASSERT_NE(s, nullptr);
         ASSERT_NE(FSOUND_Stream_Play(FSOUND_FREE, s), 0);
         Sleep(i % 7);
@@ -169,7 +176,8 @@ TEST_F(Engine, AThousandOpenCloseCyclesLeaveNothingBehind) {
     Start();
     auto cycle = [](int n) {
         for (int i = 0; i < n; ++i) {
-            FSOUND_STREAM* s = FSOUND_Stream_OpenFile(Media(i % 2 ? "clip.ogg" : "clip.mp3").c_str(), 0, 0);
+            FSOUND_STREAM* s =
+                FSOUND_Stream_OpenFile(Media(i % 2 ? "clip.ogg" : "clip.mp3").c_str(), 0, 0);
             ASSERT_NE(s, nullptr);
             ASSERT_NE(FSOUND_Stream_Play(FSOUND_FREE, s), 0);
             ASSERT_EQ(FSOUND_Stream_Close(s), 1);
@@ -191,27 +199,29 @@ TEST_F(Engine, RefusesHostileFiles) {
     Start();
     auto write = [](const std::string& name, const std::string& bytes) {
         FILE* f = std::fopen(Media(name).c_str(), "wb");
-        if (!f) return;
+        if (!f)
+            return;
         std::fwrite(bytes.data(), 1, bytes.size(), f);
         std::fclose(f);
     };
     std::string wav;
     pcm::ReadFile(Media("clip.wav"), wav);
     std::string random;
-    for (unsigned x = 7, i = 0; i < 20000; ++i) random.push_back(static_cast<char>((x = x * 69069 + 1) >> 24));
+    for (unsigned x = 7, i = 0; i < 20000; ++i)
+        random.push_back(static_cast<char>((x = x * 69069 + 1) >> 24));
     std::string huge = wav.substr(0, 44);
-    huge.replace(22, 2, "\xff\xff");          // channels
-    huge.replace(24, 4, "\xff\xff\xff\xff");  // rate
-    huge.replace(40, 4, "\xf0\xff\xff\xff");  // data size
+    huge.replace(22, 2, "\xff\xff");         // channels
+    huge.replace(24, 4, "\xff\xff\xff\xff"); // rate
+    huge.replace(40, 4, "\xf0\xff\xff\xff"); // data size
     write("hostile-empty.mp3", "");
     write("hostile-text.mp3", "This is a text file, not a sound.\r\n");
     write("hostile-random.wav", random);
     write("hostile-truncated.wav", wav.substr(0, 30));
     write("hostile-huge.wav", huge + random);
     CreateDirectoryA(Media("hostile-folder.mp3").c_str(), nullptr);
-    for (const char* name : {"hostile-empty.mp3", "hostile-text.mp3", "hostile-random.wav",
-                             "hostile-truncated.wav", "hostile-huge.wav", "hostile-folder.mp3",
-                             "no-such-file.mp3"}) {
+    for (const char* name :
+         {"hostile-empty.mp3", "hostile-text.mp3", "hostile-random.wav", "hostile-truncated.wav",
+          "hostile-huge.wav", "hostile-folder.mp3", "no-such-file.mp3"}) {
         SCOPED_TRACE(name);
         EXPECT_EQ(FSOUND_Stream_OpenFile(Media(name).c_str(), 0, 0), nullptr);
     }
@@ -226,7 +236,8 @@ TEST_F(Engine, WithoutADeviceOrOverridePlayingFails) {
     SetEnvironmentVariableA("SONABELL_AUDIO_OUTPUT", nullptr);
     FSOUND_SetOutput(FSOUND_OUTPUT_WINMM);
     FSOUND_SetDriver(0);
-    if (FSOUND_Init(40100, 32, FSOUND_INIT_GLOBALFOCUS)) GTEST_SKIP() << "this machine has a sound device";
+    if (FSOUND_Init(40100, 32, FSOUND_INIT_GLOBALFOCUS))
+        GTEST_SKIP() << "this machine has a sound device";
     FSOUND_STREAM* s = FSOUND_Stream_OpenFile(Media("clip.mp3").c_str(), 0, 0);
     ASSERT_NE(s, nullptr);
     EXPECT_EQ(FSOUND_Stream_Play(FSOUND_FREE, s), 0);

@@ -17,11 +17,13 @@ using Frames = std::vector<float>;
 
 inline bool ReadFile(const std::string& path, std::string& bytes) {
     FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return false;
+    if (!f)
+        return false;
     char buffer[65536];
     size_t n;
     bytes.clear();
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.append(buffer, n);
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+        bytes.append(buffer, n);
     std::fclose(f);
     return true;
 }
@@ -34,15 +36,19 @@ inline Frames FromS16(const std::string& bytes, size_t offset = 0) {
                                       (static_cast<uint8_t>(bytes[i + 1]) << 8));
         out.push_back(static_cast<float>(v) / 32768.0f);
     }
-    if (out.size() % 2) out.pop_back();
+    if (out.size() % 2)
+        out.pop_back();
     return out;
 }
 
-inline size_t FrameCount(const Frames& f) { return f.size() / 2; }
+inline size_t FrameCount(const Frames& f) {
+    return f.size() / 2;
+}
 
 inline size_t FirstLoudFrame(const Frames& f, float level) {
     for (size_t i = 0; i < FrameCount(f); ++i)
-        if (std::fabs(f[2 * i]) > level || std::fabs(f[2 * i + 1]) > level) return i;
+        if (std::fabs(f[2 * i]) > level || std::fabs(f[2 * i + 1]) > level)
+            return i;
     return FrameCount(f);
 }
 
@@ -50,14 +56,15 @@ inline size_t FirstLoudFrame(const Frames& f, float level) {
 inline size_t LoudSpan(const Frames& f, float level) {
     size_t first = FirstLoudFrame(f, level), last = first;
     for (size_t i = first; i < FrameCount(f); ++i)
-        if (std::fabs(f[2 * i]) > level || std::fabs(f[2 * i + 1]) > level) last = i;
+        if (std::fabs(f[2 * i]) > level || std::fabs(f[2 * i + 1]) > level)
+            last = i;
     return first == FrameCount(f) ? 0 : last - first + 1;
 }
 
 struct Match {
-    long lag = -1;         // where the reference starts in the decode
-    double snrDb = 0;      // over the whole reference
-    double tailRms = 1.0;  // of the decode after the reference ends (0.1 s)
+    long lag = -1;        // where the reference starts in the decode
+    double snrDb = 0;     // over the whole reference
+    double tailRms = 1.0; // of the decode after the reference ends (0.1 s)
 };
 
 // Finds the lag that best lines the reference up, near where their first loud
@@ -66,12 +73,14 @@ inline Match Compare(const Frames& got, const Frames& ref) {
     Match m;
     size_t refFrames = FrameCount(ref), gotFrames = FrameCount(got);
     size_t r0 = FirstLoudFrame(ref, 0.05f), g0 = FirstLoudFrame(got, 0.05f);
-    if (r0 == refFrames || g0 == gotFrames) return m;
+    if (r0 == refFrames || g0 == gotFrames)
+        return m;
     const long guess = static_cast<long>(g0) - static_cast<long>(r0);
     const size_t window = 4096;
     double best = 1e300;
     for (long lag = guess - 3000; lag <= guess + 3000; ++lag) {
-        if (lag < 0) continue;
+        if (lag < 0)
+            continue;
         double err = 0;
         for (size_t i = r0; i < r0 + window && i < refFrames && i + lag < gotFrames && err < best;
              ++i)
@@ -84,7 +93,8 @@ inline Match Compare(const Frames& got, const Frames& ref) {
             m.lag = lag;
         }
     }
-    if (m.lag < 0) return m;
+    if (m.lag < 0)
+        return m;
     double signal = 0, noise = 0;
     for (size_t i = 0; i < refFrames; ++i)
         for (int c = 0; c < 2; ++c) {
@@ -105,9 +115,8 @@ inline Match Compare(const Frames& got, const Frames& ref) {
 // The files every test decodes, each with its reference <name>.ref.raw.
 inline const std::vector<std::string>& DecodableClips() {
     static const std::vector<std::string> clips = {
-        "clip.wav",     "clip-float.wav", "clip-ima.wav", "clip-ms.wav",     "clip.mp3",
-        "clip.mp2",     "clip.ogg",       "clip.flac",    "clip.raw",        "mp3-named.wav",
-        "ogg-named.raw"};
+        "clip.wav", "clip-float.wav", "clip-ima.wav", "clip-ms.wav",   "clip.mp3",     "clip.mp2",
+        "clip.ogg", "clip.flac",      "clip.raw",     "mp3-named.wav", "ogg-named.raw"};
     return clips;
 }
 

@@ -6,12 +6,14 @@
 #include "audio/engine/stream_source.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    if (size == 0) return 0;
+    if (size == 0)
+        return 0;
     // The first byte chooses the name and the output rate, the rest is the file.
     bool rawName = data[0] & 1;
     unsigned rate = (data[0] & 2) ? 48000 : 44100;
     SbSource* s = SbSourceOpenMemory(data + 1, size - 1, rawName);
-    if (!s) return 0;
+    if (!s)
+        return 0;
     float block[2 * 512];
     if (SbSourceSetOutputRate(s, rate)) {
         // Bounded, so a claim of hours of audio cannot stall the fuzzer.

@@ -12,13 +12,16 @@
 
 namespace {
 
-std::string Media(const std::string& name) { return std::string(SB_TEST_MEDIA) + "/" + name; }
+std::string Media(const std::string& name) {
+    return std::string(SB_TEST_MEDIA) + "/" + name;
+}
 
 pcm::Frames DecodeAll(SbSource* s) {
     pcm::Frames all;
     float block[2 * 700]; // deliberately not a multiple of the decode block
     size_t n;
-    while ((n = SbSourceRead(s, block, 700)) > 0) all.insert(all.end(), block, block + 2 * n);
+    while ((n = SbSourceRead(s, block, 700)) > 0)
+        all.insert(all.end(), block, block + 2 * n);
     return all;
 }
 
@@ -51,7 +54,8 @@ TEST(StreamSource, ConvertsMonoAndOtherRatesToStereoAtTheOutputRate) {
     SbSourceClose(s);
     // 1.3 s of sound, doubled in rate.
     EXPECT_NEAR(static_cast<double>(pcm::FrameCount(got)), 1.3 * 44100, 64);
-    for (size_t i = 0; i < pcm::FrameCount(got); ++i) ASSERT_EQ(got[2 * i], got[2 * i + 1]);
+    for (size_t i = 0; i < pcm::FrameCount(got); ++i)
+        ASSERT_EQ(got[2 * i], got[2 * i + 1]);
 }
 
 TEST(StreamSource, RewindStartsOverWithTheSameFrames) {
@@ -71,7 +75,8 @@ TEST(StreamSource, HeapDoesNotGrowWithTheFileLength) {
         SbMeterResetPeak();
         SbSource* s = SbSourceOpenFile(Media(name).c_str());
         EXPECT_NE(s, nullptr);
-        if (!s) return size_t{0};
+        if (!s)
+            return size_t{0};
         SbSourceSetOutputRate(s, 48000);
         DecodeAll(s);
         SbSourceClose(s);
@@ -86,7 +91,8 @@ TEST(StreamSource, HeapDoesNotGrowWithTheFileLength) {
 
 std::string Repeat(const std::string& s, size_t times) {
     std::string out;
-    for (size_t i = 0; i < times; ++i) out += s;
+    for (size_t i = 0; i < times; ++i)
+        out += s;
     return out;
 }
 

@@ -22,10 +22,13 @@ namespace {
 constexpr int kRuns = 9;
 std::string mediaDir;
 
-std::string Media(const char* name) { return mediaDir + "/" + name; }
+std::string Media(const char* name) {
+    return mediaDir + "/" + name;
+}
 
 double Median(std::vector<double> v) {
-    if (v.empty()) return -1;
+    if (v.empty())
+        return -1;
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
 }
@@ -45,7 +48,9 @@ double ThreadCpuMs() {
     FILETIME created, exited, kernel, user;
     GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user);
     auto ms = [](FILETIME f) {
-        return static_cast<double>((static_cast<ULONGLONG>(f.dwHighDateTime) << 32) | f.dwLowDateTime) / 1e4;
+        return static_cast<double>((static_cast<ULONGLONG>(f.dwHighDateTime) << 32) |
+                                   f.dwLowDateTime) /
+               1e4;
     };
     return ms(kernel) + ms(user);
 }
@@ -78,7 +83,8 @@ StartFigures MeasureStart(const char* file) {
         }
         openStart.push_back(t1 - t0);
         double delay = -1;
-        for (int wait = 0; wait < 1000 && (delay = SbEngineFirstMixDelayMs()) < 0; ++wait) Sleep(1);
+        for (int wait = 0; wait < 1000 && (delay = SbEngineFirstMixDelayMs()) < 0; ++wait)
+            Sleep(1);
         firstMix.push_back(delay);
         FSOUND_Stream_Close(s);
         Sleep(30);
@@ -176,7 +182,8 @@ int main(int argc, char** argv) {
                 mpg123Ms > 0 ? decodeWall / mpg123Ms : 0.0);
     std::printf("\n| %-52s | %10s |\n", "peak heap while streaming", "");
     std::printf("|%s|%s|\n", std::string(54, '-').c_str(), std::string(12, '-').c_str());
-    std::printf("| %-52s | %6.1f KiB |\n", "decoding a 10 s MP3 (counted decoder heap)", peak10s / 1024.0);
+    std::printf("| %-52s | %6.1f KiB |\n", "decoding a 10 s MP3 (counted decoder heap)",
+                peak10s / 1024.0);
     std::printf("| %-52s | %6.1f KiB |\n", "decoding a 10 min MP3 (counted decoder heap)",
                 peak10min / 1024.0);
     std::printf("| %-52s | %6.1f KiB |\n", "playing the 10 min MP3 on the device, 3 s",
