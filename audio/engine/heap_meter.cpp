@@ -8,6 +8,9 @@ namespace {
 
 // Each block carries its size in front, padded to keep malloc's alignment.
 constexpr size_t kHeader = 16;
+// Streaming never needs a block this large; a request for one comes from a
+// header that lies about its sizes, and is refused rather than attempted.
+constexpr size_t kMaxBlock = size_t{64} << 20;
 
 std::atomic<size_t> currentBytes{0};
 std::atomic<size_t> peakBytes{0};
@@ -28,7 +31,7 @@ size_t SizeOf(void* block) {
 } // namespace
 
 extern "C" void* SbMeterMalloc(size_t size) {
-    if (size > static_cast<size_t>(-1) - kHeader)
+    if (size > kMaxBlock)
         return nullptr;
     char* raw = static_cast<char*>(std::malloc(size + kHeader));
     if (!raw)
@@ -36,6 +39,13 @@ extern "C" void* SbMeterMalloc(size_t size) {
     std::memcpy(raw, &size, sizeof size);
     Add(size);
     return raw + kHeader;
+}
+
+extern "C" void* SbMeterMallocZeroed(size_t size) {
+    void* block = SbMeterMalloc(size);
+    if (block)
+        std::memset(block, 0, size);
+    return block;
 }
 
 extern "C" void SbMeterFree(void* block) {
@@ -52,7 +62,7 @@ extern "C" void* SbMeterRealloc(void* block, size_t size) {
         SbMeterFree(block);
         return nullptr;
     }
-    if (size > static_cast<size_t>(-1) - kHeader)
+    if (size > kMaxBlock)
         return nullptr;
     size_t old = SizeOf(block);
     char* raw =

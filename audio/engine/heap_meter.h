@@ -10,6 +10,7 @@ extern "C" {
 #endif
 
 void* SbMeterMalloc(size_t size);
+void* SbMeterMallocZeroed(size_t size);
 void* SbMeterRealloc(void* block, size_t size);
 void SbMeterFree(void* block);
 

@@ -15,7 +15,9 @@
 #include "audio/engine/ma_config.h"
 
 #undef STB_VORBIS_HEADER_ONLY
-#define malloc(sz) SbMeterMalloc(sz)
+/* Zeroed: when one of the comment strings cannot be allocated, stb_vorbis
+   frees the whole comment list, including entries it never set. */
+#define malloc(sz) SbMeterMallocZeroed(sz)
 #define realloc(p, sz) SbMeterRealloc((p), (sz))
 #define free(p) SbMeterFree(p)
 #include "stb_vorbis.h"
