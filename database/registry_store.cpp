@@ -10,16 +10,28 @@
 
 bool ReadRegistryValue(HKEY key, const char* name, std::string& bytes) {
     bytes.clear();
-    // The size can change between the two calls when another program writes
-    // the value; retry with the new size rather than read a torn value.
+    // Most values are short: one call into a stack buffer reads them. Every
+    // registry call is a server round trip under Wine, and a load makes three
+    // reads per sound.
+    char small[1024];
+    DWORD size = sizeof small;
+    LONG rc = RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(small), &size);
+    if (rc == ERROR_SUCCESS) {
+        bytes.assign(small, size);
+        return true;
+    }
+    if (rc != ERROR_MORE_DATA)
+        return false;
+    // The size can change between calls when another program writes the
+    // value; retry with the new size rather than read a torn value.
     for (int attempt = 0; attempt < 4; ++attempt) {
-        DWORD size = 0;
+        size = 0;
         if (RegQueryValueExA(key, name, nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS)
             return false;
         bytes.resize(size);
         DWORD got = size;
-        LONG rc = RegQueryValueExA(key, name, nullptr, nullptr,
-                                   reinterpret_cast<BYTE*>(bytes.data()), &got);
+        rc = RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(bytes.data()),
+                              &got);
         if (rc == ERROR_MORE_DATA)
             continue;
         if (rc != ERROR_SUCCESS) {

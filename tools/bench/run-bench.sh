@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs the engine bench: times the mpg123 tool decoding the same 60 s MP3
 # natively, then starts the bench executable under Wine with that figure.
-#   run-bench.sh <wine-exec.sh> <sonabell-bench.exe> <media dir>
+# Then the plug-in bench, when given.
+#   run-bench.sh <wine-exec.sh> <sonabell-bench.exe> <media dir> [<plugin-bench.exe> <product DLL>]
 # The Wine processes the run may leave behind (a persistent wineserver) would
 # inherit its output and every other open descriptor, and a build tool waiting
 # for the end of its output pipe would wait for them; so the run writes to a
@@ -20,12 +21,19 @@ done
 median=$(printf '%s\n' "${samples[@]}" | sort -n | awk -v n=$runs 'NR == int(n / 2) + 1')
 log="$media/bench.log"
 status=0
-(
-  for fd in /proc/$BASHPID/fd/*; do
-    fd=${fd##*/}
-    if [ "$fd" -gt 2 ]; then eval "exec $fd>&-"; fi
-  done
-  exec "$wine_exec" "$exe" "Z:$media" "$median"
-) > "$log" 2>&1 < /dev/null || status=$?
-cat "$log"
+windows() { # runs a Windows program, its output through a file
+  (
+    for fd in /proc/$BASHPID/fd/*; do
+      fd=${fd##*/}
+      if [ "$fd" -gt 2 ]; then eval "exec $fd>&-"; fi
+    done
+    exec "$wine_exec" "$@"
+  ) > "$log" 2>&1 < /dev/null || status=$?
+  grep -v '^ALSA lib' "$log" || true
+}
+if [ $# -ge 5 ]; then
+  windows "$4" "Z:$(echo "$media" | tr / '\\')" "$(stat -c %s "$5")"
+  echo
+fi
+windows "$exe" "Z:$media" "$median"
 exit $status

@@ -1,0 +1,199 @@
+// The plug-in bench: what users wait for, measured through the plug-in's own
+// code with the real engine (silent output). Prints one table of medians.
+//   sonabell-plugin-bench <media folder> <DLL size in bytes>
+#include "audio/player.h"
+#include "database/registry_store.h"
+#include "database/settings.h"
+#include "database/sound_table.h"
+#include "host/host_contract.h"
+#include "host/plugin.h"
+#include "host/protocol.h"
+#include "soundpack/soundpack.h"
+#include "ui/dialogs.h"
+#include "ui/resource.h"
+
+#include <windows.h>
+
+#include <commctrl.h>
+#include <shlwapi.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+double Now() {
+    static LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER t;
+    QueryPerformanceCounter(&t);
+    return 1000.0 * static_cast<double>(t.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+// Median milliseconds of runs of work; setup runs before each, untimed.
+double Median(int runs, const std::function<void()>& work,
+              const std::function<void()>& setup = [] {}) {
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i) {
+        setup();
+        double start = Now();
+        work();
+        times.push_back(Now() - start);
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+void ResetDatabase() {
+    SHDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\tinderwick_ software");
+    ClearSoundTable();
+}
+
+void FillRegistry(int sounds) {
+    ResetDatabase();
+    for (int i = 1; i <= sounds; ++i) {
+        std::string index = std::to_string(i);
+        AddSound(index.c_str(), ("sound" + index).c_str(), ("\\sound" + index + ".mp3").c_str(),
+                 "A default message of ordinary length");
+    }
+}
+
+std::string WritePack(const std::string& folder, int sounds) {
+    std::string path = folder + "\\bench-pack.ini";
+    std::string text = "[Header]\r\nTotalSounds=" + std::to_string(sounds) + "\r\n";
+    for (int i = 1; i <= sounds; ++i) {
+        std::string n = std::to_string(i);
+        text += "[Sound" + n + "]\r\nSoundIndex=" + n + "\r\nCommand=pack" + n +
+                "\r\nFilename=pack" + n + ".mp3\r\nMessage=From the bench pack\r\n";
+    }
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    CloseHandle(file);
+    return path;
+}
+
+void Row(const char* what, double value, const char* unit) {
+    std::printf("| %-58s | %10.3f %-3s |\n", what, value, unit);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: sonabell-plugin-bench <media folder> <DLL size>\n");
+        return 2;
+    }
+    const std::string media = argv[1];
+    const long dllSize = std::atol(argv[2]);
+    moduleHandle = GetModuleHandleA(nullptr);
+    INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_LISTVIEW_CLASSES | ICC_USEREX_CLASSES};
+    InitCommonControlsEx(&classes);
+    SetEnvironmentVariableA("SONABELL_AUDIO_OUTPUT", "silent");
+
+    // The host's plug-in folder is the media folder; its Sonabell\ sub-folder
+    // gets copies of the clips.
+    HKEY host;
+    RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Kestrune\\MsgPlus2", 0, nullptr, 0,
+                    KEY_SET_VALUE, nullptr, &host, nullptr);
+    RegSetValueExA(host, "PluginDir", 0, REG_SZ, reinterpret_cast<const BYTE*>(media.c_str()),
+                   static_cast<DWORD>(media.size() + 1));
+    RegCloseKey(host);
+
+    std::printf("Sonabell plug-in bench under Wine: medians; the real engine on its silent "
+                "device\n\n");
+    std::printf("| %-58s | %14s |\n", "what", "median");
+    std::printf("|%s|%s|\n", std::string(60, '-').c_str(), std::string(16, '-').c_str());
+
+    for (int sounds : {0, 100, 999}) {
+        FillRegistry(sounds);
+        double ms = Median(7, [] { Initialize(0, 0, 0); }, [] { Uninitialize(); });
+        Uninitialize();
+        std::string label = "Initialize with " + std::to_string(sounds) + " sounds";
+        Row(label.c_str(), ms, "ms");
+    }
+
+    // 999 sounds loaded: the command search walks the whole table for the last one.
+    FillRegistry(999);
+    Initialize(0, 0, 0);
+    soundsEnabled = true;
+    char result[kResultCapacity];
+    const int calls = 20000;
+    double ms = Median(5, [&] {
+        for (int i = 0; i < calls; ++i)
+            ParseCommand("/xSBsound999", "", 0, result);
+    });
+    Row("ParseCommand, sound-command form, 999 sounds, per call", ms * 1000.0 / calls, "us");
+    ms = Median(5, [&] {
+        for (int i = 0; i < calls; ++i)
+            ParseCommand("/x123", "hello", 0, result);
+    });
+    Row("ParseCommand, raw-index form, per call", ms * 1000.0 / calls, "us");
+    Uninitialize();
+
+    // A received sound, from the notification code to a started stream.
+    ResetDatabase();
+    Initialize(0, 0, 0);
+    soundsEnabled = true;
+    struct {
+        const char* label;
+        const char* index;
+        const char* file;
+    } formats[] = {{"ReceiveNotify, resolve + open + start, MP3", "901", "clip.mp3"},
+                   {"ReceiveNotify, resolve + open + start, OGG", "902", "clip.ogg"},
+                   {"ReceiveNotify, resolve + open + start, WAV", "903", "clip.wav"}};
+    CreateDirectoryA((media + "\\Sonabell").c_str(), nullptr);
+    for (const auto& format : formats)
+        CopyFileA((media + "\\" + format.file).c_str(),
+                  (media + "\\Sonabell\\" + format.file).c_str(), FALSE);
+    for (const auto& format : formats) {
+        AddSound(format.index, "bench", format.file, "");
+        LoadSounds();
+        std::string code = std::string("SB") + format.index;
+        bool ok = true;
+        ms = Median(9, [&] {
+            char answer[kResultCapacity];
+            ReceiveNotify(code.c_str(), 0, 0, answer);
+            ok = ok && answer[0] == '\0';
+        });
+        Row(format.label, ms, ok ? "ms" : "ms!");
+    }
+    Uninitialize();
+
+    // The panel is rebuilt after every change: its opening with a full table.
+    FillRegistry(999);
+    LoadSounds();
+    ms = Median(7, [] {
+        HWND panel = CreateDialogParamA(moduleHandle, MAKEINTRESOURCEA(IDD_CONFIG_PANEL), nullptr,
+                                        ConfigPanelProc, 0);
+        UpdateWindow(panel);
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageA(&message);
+        DestroyWindow(panel);
+    });
+    Row("configuration panel opening with 999 sounds", ms, "ms");
+
+    // A soundpack of a whole database's worth of sounds, in and out.
+    std::string pack = WritePack(media, 999);
+    ms = Median(3, [&] { InstallSoundpack(pack.c_str()); }, [] { ResetDatabase(); });
+    Row("soundpack install, 999 sounds", ms, "ms");
+    ms = Median(3, [&] { UninstallSoundpack(pack.c_str()); },
+                [&] {
+                    ResetDatabase();
+                    InstallSoundpack(pack.c_str());
+                });
+    Row("soundpack uninstall, 999 sounds", ms, "ms");
+    ResetDatabase();
+    DeleteFileA(pack.c_str());
+    SHDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\Kestrune");
+
+    Row("Sonabell.dll, the 32-bit product", static_cast<double>(dllSize) / 1024.0, "KiB");
+    return 0;
+}
