@@ -344,3 +344,26 @@ TEST_F(ConfigPanelTest, PlayPlaysTheChosenRowEvenWhenSoundsAreOff) {
 }
 
 } // namespace
+
+// The panel is rebuilt after every change, so a session opens it many times:
+// nothing it creates may outlive it.
+TEST_F(ConfigPanelTest, TwoHundredOpeningsLeaveObjectCountsFlat) {
+    std::vector<Sound> sounds;
+    for (int i = 1; i <= 50; ++i)
+        sounds.push_back({std::to_string(i), "c" + std::to_string(i), "f.mp3", "m"});
+    GiveSounds(sounds);
+    auto openAndClose = [&] {
+        driver.Expect(kPanel, UiDriver::Press(IDOK));
+        EXPECT_EQ("", RunPanel());
+    };
+    openAndClose(); // first-time allocations of the system
+    testing_support::ResourceCounts before = testing_support::CurrentResourceCounts();
+    for (int i = 0; i < 200; ++i)
+        openAndClose();
+    testing_support::ResourceCounts after = testing_support::CurrentResourceCounts();
+    EXPECT_LE(after.handles, before.handles + 4);
+    EXPECT_LE(after.gdiObjects, before.gdiObjects + 4);
+    EXPECT_LE(after.userObjects, before.userObjects + 4);
+    EXPECT_LE(after.privateBytes, before.privateBytes + 2 * 1024 * 1024);
+    EXPECT_TRUE(driver.unexpected.empty());
+}
