@@ -124,9 +124,9 @@ std::string SnapshotRegistry() {
 }
 
 namespace {
-// Wine answers 0 to GetProcessHandleCount; its process list carries the
-// real count.
-DWORD HandleCountFromProcessList() {
+// Wine answers 0 to GetProcessHandleCount, and its process list gives the
+// size of the handle table, not the handles in it.
+DWORD HandleTableSize() {
     using QueryFn = LONG(WINAPI*)(int, void*, ULONG, ULONG*);
     auto query = reinterpret_cast<QueryFn>(reinterpret_cast<void*>(
         GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
@@ -176,10 +176,20 @@ DWORD WindowCount() {
 }
 } // namespace
 
+// The open handles, counted one handle value at a time up to the table's size.
+DWORD CountOpenHandles() {
+    const UINT_PTR limit = (static_cast<UINT_PTR>(HandleTableSize()) + 64) * 4;
+    DWORD open = 0, flags = 0;
+    for (UINT_PTR value = 4; value <= limit; value += 4)
+        if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags))
+            ++open;
+    return open;
+}
+
 ResourceCounts CurrentResourceCounts() {
     ResourceCounts counts;
     if (!GetProcessHandleCount(GetCurrentProcess(), &counts.handles) || counts.handles == 0)
-        counts.handles = HandleCountFromProcessList();
+        counts.handles = CountOpenHandles();
     counts.gdiObjects = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
     counts.userObjects = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
     if (counts.userObjects == 0)

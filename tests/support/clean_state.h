@@ -40,7 +40,7 @@ std::vector<std::string> SoundKeys();
 std::string SnapshotRegistry();
 
 // Process-wide counts that must stay flat across repeated work. Wine answers
-// none of the usual queries: there the handles come from the process list,
+// none of the usual queries: there the handles are counted one by one,
 // the USER objects are the process's windows, the private bytes are the
 // commit charge, and the GDI objects read 0.
 struct ResourceCounts {
