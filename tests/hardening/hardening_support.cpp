@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 
 namespace testing_support {
@@ -83,6 +84,40 @@ std::string RandomBytes(size_t n, unsigned seed) {
         out[i] = static_cast<char>(x & 0xFF);
     }
     return out;
+}
+
+namespace {
+constexpr long kHandleSlack = 4;
+constexpr long kGuiSlack = 2;
+constexpr long long kPrivateSlack = 1024 * 1024;
+
+bool Flat(const ResourceCounts& a, const ResourceCounts& b) {
+    return static_cast<long>(b.handles) - static_cast<long>(a.handles) <= kHandleSlack &&
+           static_cast<long>(b.gdiObjects) - static_cast<long>(a.gdiObjects) <= kGuiSlack &&
+           static_cast<long>(b.userObjects) - static_cast<long>(a.userObjects) <= kGuiSlack &&
+           static_cast<long long>(b.privateBytes) - static_cast<long long>(a.privateBytes) <=
+               kPrivateSlack;
+}
+} // namespace
+
+void ExpectFlat(const ResourceCounts& a, const char* soak) {
+    ResourceCounts b = CurrentResourceCounts();
+    for (int retry = 0; retry < 50 && !Flat(a, b); ++retry) {
+        Sleep(100);
+        b = CurrentResourceCounts();
+    }
+    std::printf("[ soak     ] %s: handles %lu -> %lu, GDI %lu -> %lu, USER %lu -> %lu, "
+                "private %llu -> %llu KB\n",
+                soak, a.handles, b.handles, a.gdiObjects, b.gdiObjects, a.userObjects,
+                b.userObjects, static_cast<unsigned long long>(a.privateBytes / 1024),
+                static_cast<unsigned long long>(b.privateBytes / 1024));
+    EXPECT_LE(static_cast<long>(b.handles) - static_cast<long>(a.handles), kHandleSlack) << soak;
+    EXPECT_LE(static_cast<long>(b.gdiObjects) - static_cast<long>(a.gdiObjects), kGuiSlack) << soak;
+    EXPECT_LE(static_cast<long>(b.userObjects) - static_cast<long>(a.userObjects), kGuiSlack)
+        << soak;
+    EXPECT_LE(static_cast<long long>(b.privateBytes) - static_cast<long long>(a.privateBytes),
+              kPrivateSlack)
+        << soak;
 }
 
 void WriteSwitches(bool sounds, bool toasts) {

@@ -188,12 +188,13 @@ DWORD CountOpenHandles() {
 
 ResourceCounts CurrentResourceCounts() {
     ResourceCounts counts;
-    if (!GetProcessHandleCount(GetCurrentProcess(), &counts.handles) || counts.handles == 0)
-        counts.handles = CountOpenHandles();
     counts.gdiObjects = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
     counts.userObjects = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
     if (counts.userObjects == 0)
         counts.userObjects = WindowCount();
+    // Handles last: the first window query of a process opens its desktop.
+    if (!GetProcessHandleCount(GetCurrentProcess(), &counts.handles) || counts.handles == 0)
+        counts.handles = CountOpenHandles();
     PROCESS_MEMORY_COUNTERS_EX memory{};
     memory.cb = sizeof memory;
     if (GetProcessMemoryInfo(GetCurrentProcess(),
