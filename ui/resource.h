@@ -5,4 +5,47 @@
 #define SONABELL_VERSION_TEXT "2.01.001"
 #define SONABELL_VERSION_BINARY 2, 1, 1, 0
 
+// Dialog templates.
+#define IDD_ABOUT 101
+#define IDD_CONFIG_PANEL 107
+#define IDD_ADD_SOUND 113
+#define IDD_HELP 114
+#define IDD_SOUNDPACK 123
+#define IDD_ERROR 124
+#define IDD_CONFIRM_DELETE 126
+#define IDD_OPTIONS 127
+
+// Artwork.
+#define IDB_BANNER 102
+#define IDI_PLUGIN 103
+#define IDB_BULLET 118
+#define IDI_PLAY 122
+
+// String table.
+#define IDS_ADD_SOUND_TIP 40001
+#define IDS_HELP_TIP 40002
+
+// Controls. Ids 1 and 2 are the system's IDOK and IDCANCEL.
+#define IDC_STATIC (-1)
+#define IDC_ABOUT_BANNER 1000
+#define IDC_VERSION 1001
+#define IDC_HELP_COMMAND 1003 // no control: F1 in the sound dialogs sends it
+#define IDC_ADD 1004
+#define IDC_DELETE 1007
+#define IDC_ENABLE_SOUNDS 1008
+#define IDC_SOUND_LIST 1009
+#define IDC_EDIT 1010
+#define IDC_COMMAND 1011
+#define IDC_INDEX_LIST 1012
+#define IDC_FILENAME 1013 // also the soundpack dialog's path
+#define IDC_BROWSE 1014
+#define IDC_MESSAGE 1015
+#define IDC_HELP_TEXT 1017
+#define IDC_PLAY 1019
+#define IDC_ERROR_TEXT 1023
+#define IDC_UNINSTALL 1024
+#define IDC_SOUNDPACKS 1027
+#define IDC_OPTIONS 1028
+#define IDC_ENABLE_TOASTS 1029
+
 #endif

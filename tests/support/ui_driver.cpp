@@ -50,6 +50,10 @@ void UiDriver::Expect(const std::string& caption, Action action) {
     expected_.push_back({caption, std::move(action)});
 }
 
+void UiDriver::Later(std::function<void()> step) {
+    later_.push_back(std::move(step));
+}
+
 void CALLBACK UiDriver::Tick(HWND, UINT, UINT_PTR, DWORD) {
     if (activeDriver)
         activeDriver->Poll();
@@ -59,6 +63,14 @@ void UiDriver::Poll() {
     if (inPoll_)
         return;
     inPoll_ = true;
+    if (!later_.empty()) {
+        auto step = std::move(later_.front());
+        later_.pop_front();
+        // A step may run a modal loop of its own, which must be driven too.
+        inPoll_ = false;
+        step();
+        return;
+    }
     std::vector<HWND> windows;
     EnumThreadWindows(GetCurrentThreadId(), CollectTopLevel, reinterpret_cast<LPARAM>(&windows));
     for (HWND window : windows) {

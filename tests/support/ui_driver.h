@@ -34,6 +34,10 @@ class UiDriver {
     // and cancelled, so a test never hangs on it.
     void Expect(const std::string& caption, Action action);
     size_t Pending() const { return expected_.size(); }
+    // Runs once on the next tick, inside whatever modal loop is running then:
+    // for a step that must wait until posted input has been handled. Unlike
+    // an action, a step may open a modal loop itself (e.g. SendMessage).
+    void Later(std::function<void()> step);
 
     std::vector<SeenWindow> seen;       // every window, in the order they opened
     std::vector<SeenWindow> unexpected; // the ones nobody expected
@@ -53,6 +57,7 @@ class UiDriver {
         Action action;
     };
     std::deque<Expectation> expected_;
+    std::deque<std::function<void()>> later_;
     std::set<HWND> handled_;
     UINT_PTR timer_ = 0;
     bool inPoll_ = false;

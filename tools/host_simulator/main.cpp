@@ -171,6 +171,7 @@ class Chat {
 
     void Receive(const std::string& code) {
         std::vector<unsigned char> result(kResultCapacity + 64, kCanary);
+        int toastsBefore = ToastsShown();
         int handled = host_.ReceiveNotify(code.c_str(), 0, 0, reinterpret_cast<char*>(result.data()));
         Pump(0);
         if (!CheckResult(result, handled))
@@ -180,8 +181,10 @@ class Chat {
             return;
         }
         std::string answer(reinterpret_cast<const char*>(result.data()));
-        if (answer.empty())
-            std::printf("  their Sonabell: sound %s accepted, no error\n", IndexOf(code).c_str());
+        if (answer.empty() && ToastsShown() != toastsBefore)
+            std::printf("  their Sonabell: no error line; the toast above told them instead\n");
+        else if (answer.empty())
+            std::printf("  their Sonabell plays sound %s (no error line)\n", IndexOf(code).c_str());
         else
             std::printf("  their Sonabell shows the error line: %s\n", Visible(answer, false).c_str());
     }

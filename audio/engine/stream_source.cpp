@@ -1,0 +1,301 @@
+#include "audio/engine/stream_source.h"
+
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "audio/engine/heap_meter.h"
+#include "audio/engine/ma_config.h"
+
+namespace {
+// Frames decoded at a time: small enough that memory does not depend on the
+// file, large enough that one device period needs only a call or two.
+constexpr size_t kBlock = 1024;
+// Sample rates outside this range come from a broken or hostile header.
+constexpr ma_uint32 kMinRate = 1000;
+constexpr ma_uint32 kMaxRate = 384000;
+} // namespace
+
+struct SbSource {
+    FILE* file = nullptr;
+    const unsigned char* mem = nullptr;
+    size_t memSize = 0;
+    size_t memPos = 0;
+    bool raw = false;
+    bool decoderReady = false;
+    ma_decoder decoder;
+    unsigned nativeRate = 0;
+    bool resampling = false;
+    ma_resampler resampler;
+    bool ended = false;
+    size_t inCount = 0;
+    size_t inPos = 0;
+    float in[kBlock * 2];
+};
+
+namespace {
+
+size_t ReadBytes(SbSource* s, void* out, size_t n) {
+    if (s->file)
+        return std::fread(out, 1, n, s->file);
+    size_t left = s->memSize - s->memPos;
+    if (n > left)
+        n = left;
+    if (n)
+        std::memcpy(out, s->mem + s->memPos, n);
+    s->memPos += n;
+    return n;
+}
+
+bool SeekBytes(SbSource* s, ma_int64 offset, ma_seek_origin origin) {
+    if (s->file) {
+        int whence = origin == ma_seek_origin_start     ? SEEK_SET
+                     : origin == ma_seek_origin_current ? SEEK_CUR
+                                                        : SEEK_END;
+#ifdef _WIN32
+        return _fseeki64(s->file, offset, whence) == 0;
+#else
+        return fseeko(s->file, static_cast<off_t>(offset), whence) == 0;
+#endif
+    }
+    ma_int64 base = origin == ma_seek_origin_start     ? 0
+                    : origin == ma_seek_origin_current ? static_cast<ma_int64>(s->memPos)
+                                                       : static_cast<ma_int64>(s->memSize);
+    if (offset > 0 && base > static_cast<ma_int64>(s->memSize) - offset)
+        return false;
+    ma_int64 pos = base + offset;
+    if (pos < 0 || pos > static_cast<ma_int64>(s->memSize))
+        return false;
+    s->memPos = static_cast<size_t>(pos);
+    return true;
+}
+
+ma_result OnRead(ma_decoder* decoder, void* out, size_t n, size_t* got) {
+    *got = ReadBytes(static_cast<SbSource*>(decoder->pUserData), out, n);
+    return (*got == 0 && n > 0) ? MA_AT_END : MA_SUCCESS;
+}
+
+ma_result OnSeek(ma_decoder* decoder, ma_int64 offset, ma_seek_origin origin) {
+    return SeekBytes(static_cast<SbSource*>(decoder->pUserData), offset, origin) ? MA_SUCCESS
+                                                                                 : MA_ERROR;
+}
+
+// MPEG audio has no signature of its own (at most an ID3 tag in front), so
+// whatever carries none of the others' signatures is tried as MPEG audio.
+int Candidates(const unsigned char* head, size_t n, ma_encoding_format out[2]) {
+    auto is = [&](const char* magic) { return n >= 4 && std::memcmp(head, magic, 4) == 0; };
+    if (is("RIFF") || is("RIFX") || is("RF64") || is("riff")) {
+        out[0] = ma_encoding_format_wav;
+        return 1;
+    }
+    if (is("fLaC")) {
+        out[0] = ma_encoding_format_flac;
+        return 1;
+    }
+    if (is("OggS")) {
+        out[0] = ma_encoding_format_vorbis;
+        out[1] = ma_encoding_format_flac; // FLAC in an Ogg container
+        return 2;
+    }
+    out[0] = ma_encoding_format_mp3;
+    return 1;
+}
+
+size_t DecodeBlock(SbSource* s) {
+    if (s->raw) {
+        unsigned char bytes[kBlock * 4];
+        size_t frames = ReadBytes(s, bytes, sizeof bytes) / 4;
+        for (size_t i = 0; i < frames * 2; ++i) {
+            auto v = static_cast<ma_int16>(static_cast<ma_uint16>(bytes[2 * i]) |
+                                           static_cast<ma_uint16>(bytes[2 * i + 1] << 8));
+            s->in[i] = static_cast<float>(v) / 32768.0f;
+        }
+        return frames;
+    }
+    ma_uint64 got = 0;
+    ma_decoder_read_pcm_frames(&s->decoder, s->in, kBlock, &got);
+    return static_cast<size_t>(got);
+}
+
+bool OpenDecoder(SbSource* s) {
+    unsigned char head[4] = {};
+    size_t n = ReadBytes(s, head, sizeof head);
+    if (n == 0 || !SeekBytes(s, 0, ma_seek_origin_start))
+        return false;
+    ma_encoding_format formats[2];
+    int count = Candidates(head, n, formats);
+    for (int i = 0; i < count; ++i) {
+        if (!SeekBytes(s, 0, ma_seek_origin_start))
+            return false;
+        ma_decoder_config config = ma_decoder_config_init(ma_format_f32, 2, 0);
+        config.encodingFormat = formats[i];
+        if (ma_decoder_init(OnRead, OnSeek, s, &config, &s->decoder) != MA_SUCCESS)
+            continue;
+        ma_format format;
+        ma_uint32 channels = 0, rate = 0;
+        if (ma_decoder_get_data_format(&s->decoder, &format, &channels, &rate, nullptr, 0) ==
+                MA_SUCCESS &&
+            rate >= kMinRate && rate <= kMaxRate && channels == 2) {
+            s->decoderReady = true;
+            s->nativeRate = rate;
+            return true;
+        }
+        ma_decoder_uninit(&s->decoder);
+    }
+    return false;
+}
+
+bool EndsWithRaw(const char* path) {
+    size_t n = std::strlen(path);
+    if (n < 4)
+        return false;
+    const char* tail = path + n - 4;
+    const char* want = ".raw";
+    for (int i = 0; i < 4; ++i) {
+        char c = tail[i];
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+        if (c != want[i])
+            return false;
+    }
+    return true;
+}
+
+SbSource* NewSource() {
+    void* memory = SbMeterMalloc(sizeof(SbSource));
+    return memory ? new (memory) SbSource : nullptr;
+}
+
+void FreeSource(SbSource* s) {
+    if (s->resampling)
+        ma_resampler_uninit(&s->resampler, nullptr);
+    if (s->decoderReady)
+        ma_decoder_uninit(&s->decoder);
+    if (s->file)
+        std::fclose(s->file);
+    s->~SbSource();
+    SbMeterFree(s);
+}
+
+// Recognises the content and decodes the first block, so that a file whose
+// header looks right but which yields nothing is refused here, and so that the
+// first period after a start has frames ready.
+SbSource* Finish(SbSource* s, bool rawName) {
+    if (!OpenDecoder(s)) {
+        if (!rawName || !SeekBytes(s, 0, ma_seek_origin_start)) {
+            FreeSource(s);
+            return nullptr;
+        }
+        s->raw = true;
+        s->nativeRate = kRawRate;
+    }
+    s->inCount = DecodeBlock(s);
+    if (s->inCount == 0) {
+        FreeSource(s);
+        return nullptr;
+    }
+    return s;
+}
+
+} // namespace
+
+SbSource* SbSourceOpenFile(const char* path) {
+    if (!path || !*path)
+        return nullptr;
+    FILE* file = std::fopen(path, "rb");
+    if (!file)
+        return nullptr;
+    SbSource* s = NewSource();
+    if (!s) {
+        std::fclose(file);
+        return nullptr;
+    }
+    s->file = file;
+    return Finish(s, EndsWithRaw(path));
+}
+
+SbSource* SbSourceOpenMemory(const void* data, size_t size, bool rawName) {
+    if (!data && size)
+        return nullptr;
+    SbSource* s = NewSource();
+    if (!s)
+        return nullptr;
+    static const unsigned char empty = 0;
+    s->mem = data ? static_cast<const unsigned char*>(data) : &empty;
+    s->memSize = size;
+    return Finish(s, rawName);
+}
+
+unsigned SbSourceNativeRate(const SbSource* source) {
+    return source->nativeRate;
+}
+
+bool SbSourceSetOutputRate(SbSource* s, unsigned rate) {
+    if (rate < kMinRate || rate > kMaxRate)
+        return false;
+    if (s->resampling) {
+        ma_resampler_uninit(&s->resampler, nullptr);
+        s->resampling = false;
+    }
+    if (rate == s->nativeRate)
+        return true;
+    ma_resampler_config config = ma_resampler_config_init(ma_format_f32, 2, s->nativeRate, rate,
+                                                          ma_resample_algorithm_linear);
+    if (ma_resampler_init(&config, nullptr, &s->resampler) != MA_SUCCESS)
+        return false;
+    s->resampling = true;
+    return true;
+}
+
+size_t SbSourceRead(SbSource* s, float* out, size_t frameCount) {
+    size_t done = 0;
+    while (done < frameCount) {
+        if (s->inPos == s->inCount) {
+            if (s->ended)
+                break;
+            s->inPos = 0;
+            s->inCount = DecodeBlock(s);
+            if (s->inCount == 0) {
+                s->ended = true;
+                break;
+            }
+        }
+        size_t avail = s->inCount - s->inPos;
+        if (!s->resampling) {
+            size_t n = avail < frameCount - done ? avail : frameCount - done;
+            std::memcpy(out + done * 2, s->in + s->inPos * 2, n * 2 * sizeof(float));
+            s->inPos += n;
+            done += n;
+            continue;
+        }
+        ma_uint64 inFrames = avail;
+        ma_uint64 outFrames = frameCount - done;
+        if (ma_resampler_process_pcm_frames(&s->resampler, s->in + s->inPos * 2, &inFrames,
+                                            out + done * 2, &outFrames) != MA_SUCCESS ||
+            (inFrames == 0 && outFrames == 0)) {
+            s->ended = true;
+            break;
+        }
+        s->inPos += static_cast<size_t>(inFrames);
+        done += static_cast<size_t>(outFrames);
+    }
+    return done;
+}
+
+bool SbSourceRewind(SbSource* s) {
+    bool ok = s->raw ? SeekBytes(s, 0, ma_seek_origin_start)
+                     : ma_decoder_seek_to_pcm_frame(&s->decoder, 0) == MA_SUCCESS;
+    if (!ok)
+        return false;
+    if (s->resampling)
+        ma_resampler_reset(&s->resampler);
+    s->ended = false;
+    s->inPos = 0;
+    s->inCount = 0;
+    return true;
+}
+
+void SbSourceClose(SbSource* source) {
+    if (source)
+        FreeSource(source);
+}

@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# Generates the audio test media into a build tree, from nothing but Debian's
+# tools: espeak-ng and sox make the source signal, lame, twolame, oggenc and
+# flac encode it, and mpg123, oggdec, flac and sox make the reference decodes
+# (16-bit signed little-endian stereo at 44,100 Hz, *.ref.raw) that the
+# engine's output is compared with.
+#   make-test-media.sh <dir>          the small clips the tests use
+#   make-test-media.sh <dir> bench    also the long files the bench streams
+set -euo pipefail
+out=$1
+mode=${2:-tests}
+mkdir -p "$out"
+cd "$out"
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+
+ref() { # <input> <reference>: a decode by sox
+  sox -q "$1" -t raw -e signed -b 16 -L -c 2 -r 44100 "$2"
+}
+
+# Speech on the left, a quieter tone gliding upwards on the right: an
+# aperiodic signal, so the offset between a decode and its reference is unique,
+# and two different channels, so a swap or a downmix shows.
+espeak-ng -s 170 -w "$tmp/speech.wav" "Sonabell plays every format"
+sox -q "$tmp/speech.wav" -r 44100 -c 1 -b 16 "$tmp/left.wav" trim 0 1.2 pad 0 0.1
+sox -q -n -r 44100 -c 1 -b 16 "$tmp/right.wav" synth 1.3 sine 300-1200 vol 0.3
+sox -q -M "$tmp/left.wav" "$tmp/right.wav" -b 16 clip.wav
+
+sox -q clip.wav -t raw -e signed -b 16 -L clip.raw
+cp clip.raw clip.raw.ref.raw
+sox -q clip.wav -e floating-point -b 32 clip-float.wav
+ref clip-float.wav clip-float.wav.ref.raw
+sox -q clip.wav -e ima-adpcm clip-ima.wav
+ref clip-ima.wav clip-ima.wav.ref.raw
+sox -q clip.wav -e ms-adpcm clip-ms.wav
+ref clip-ms.wav clip-ms.wav.ref.raw
+ref clip.wav clip.wav.ref.raw
+
+lame --quiet -b 128 clip.wav clip.mp3
+mpg123 -q -e s16 -r 44100 -s clip.mp3 > clip.mp3.ref.raw
+twolame --quiet -b 192 clip.wav clip.mp2
+mpg123 -q -e s16 -r 44100 -s clip.mp2 > clip.mp2.ref.raw
+oggenc --quiet -q 5 -o clip.ogg clip.wav
+oggdec --quiet -R -b 16 -e 0 -s 1 -o clip.ogg.ref.raw clip.ogg
+flac --silent --force -o clip.flac clip.wav
+flac --silent --force -d --force-raw-format --endian=little --sign=signed \
+  -o clip.flac.ref.raw clip.flac
+
+# The content decides, not the name.
+cp clip.mp3 mp3-named.wav
+cp clip.mp3.ref.raw mp3-named.wav.ref.raw
+cp clip.ogg ogg-named.raw
+cp clip.ogg.ref.raw ogg-named.raw.ref.raw
+
+# A mono file at another rate, which the engine converts.
+sox -q clip.wav -c 1 -r 22050 mono-22050.wav
+
+# A longer steady tone for the tests that replace or close a playing stream.
+sox -q -n -r 44100 -c 2 -b 16 "$tmp/long.wav" synth 4 sine 440 vol 0.5
+lame --quiet -b 128 "$tmp/long.wav" long-440.mp3
+sox -q -n -r 44100 -c 2 -b 16 "$tmp/short.wav" synth 0.5 sine 2000 vol 0.5
+lame --quiet -b 128 "$tmp/short.wav" short-2000.mp3
+
+if [ "$mode" = bench ]; then
+  # Music-like material: a chord with a slow tremolo and some noise, so the
+  # encoder works as it would on real sound.
+  make_long() { # <seconds> <output.mp3>
+    sox -q -n -r 44100 -c 2 -b 16 "$tmp/long-src.wav" \
+      synth "$1" sine 220 sine 277 sine 330 pinknoise tremolo 3 40 vol 0.3
+    lame --quiet -b 128 "$tmp/long-src.wav" "$2"
+  }
+  make_long 60 bench-60s.mp3
+  make_long 600 bench-10min.mp3
+  make_long 10 bench-10s.mp3
+fi
+touch "stamp-$mode"

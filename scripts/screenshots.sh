@@ -1,0 +1,35 @@
+#!/bin/bash
+# Takes a PNG picture of each of the plug-in's dialogs under the build tree's
+# Wine world and Xvfb display, and writes them to docs/screenshots/.
+#   scripts/screenshots.sh [build-dir]     (default: build/windows64)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$(cd "${1:-$root/build/windows64}" && pwd)
+exe=$build/tests/ui/ui_screenshots.exe
+out=$root/docs/screenshots
+IMPORT=/usr/bin/import
+CONVERT=/usr/bin/convert
+[ -x "$exe" ] || cmake --build "$build" --target ui_screenshots
+mkdir -p "$out"
+
+arch=win64
+case "$(basename "$build")" in windows) arch=win32 ;; esac
+"$root/scripts/wine-world.sh" start "$build" "$arch"
+eval "$("$root/scripts/wine-world.sh" env "$build" "$arch")"
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+for dialog in panel add soundpack about help options error confirm; do
+    marker=$work/$dialog.ready
+    "$SONABELL_WINE_LOADER" "$exe" "$dialog" "Z:${marker//\//\\}" >"$work/$dialog.log" 2>&1 </dev/null &
+    pid=$!
+    for _ in $(seq 200); do
+        [ -e "$marker" ] && break
+        sleep 0.05
+    done
+    # The screen is black around the one dialog: trim it to the dialog.
+    "$IMPORT" -window root "$work/$dialog.png"
+    "$CONVERT" "$work/$dialog.png" -trim +repage "$out/$dialog.png"
+    wait "$pid" || true
+    echo "$out/$dialog.png"
+done

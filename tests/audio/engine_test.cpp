@@ -1,0 +1,252 @@
+// The real engine under Wine, through the seven calls, with its output written
+// to a WAV file by the capture override.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "audio/engine/engine_probe.h"
+#include "audio/engine/heap_meter.h"
+#include "audio/fsound.h"
+#include "clean_state.h"
+#include "pcm_compare.h"
+
+namespace {
+
+std::string Media(const std::string& name) {
+    return std::string(SB_TEST_MEDIA) + "/" + name;
+}
+
+class Engine : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        CreateDirectoryA(Media("captures").c_str(), nullptr);
+        const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        capturePath_ = Media(std::string("captures/") + info->name() + ".wav");
+        SetEnvironmentVariableA("SONABELL_AUDIO_OUTPUT", ("capture:" + capturePath_).c_str());
+    }
+    void TearDown() override {
+        FSOUND_Close();
+        SetEnvironmentVariableA("SONABELL_AUDIO_OUTPUT", nullptr);
+    }
+
+    // The plug-in's own start calls, at a rate the references share.
+    static void Start(int rate = 44100) {
+        FSOUND_SetOutput(FSOUND_OUTPUT_WINMM);
+        FSOUND_SetDriver(0);
+        ASSERT_EQ(FSOUND_Init(rate, 32, FSOUND_INIT_GLOBALFOCUS), 1);
+    }
+
+    static void WaitUntilDone(FSOUND_STREAM* s) {
+        for (int i = 0; i < 1000 && SbEngineIsPlaying(s); ++i)
+            Sleep(10);
+        EXPECT_FALSE(SbEngineIsPlaying(s));
+        Sleep(30); // the period that mixed the last frames reaches the file
+    }
+
+    // Stops the engine and reads what it mixed; checks the header on the way.
+    pcm::Frames StopAndReadCapture(unsigned* rate = nullptr) {
+        FSOUND_Close();
+        std::string bytes;
+        EXPECT_TRUE(pcm::ReadFile(capturePath_, bytes));
+        if (bytes.size() < 44)
+            return {};
+        auto u32 = [&](size_t at) {
+            return static_cast<uint32_t>(
+                static_cast<uint8_t>(bytes[at]) | static_cast<uint8_t>(bytes[at + 1]) << 8 |
+                static_cast<uint8_t>(bytes[at + 2]) << 16 |
+                static_cast<uint32_t>(static_cast<uint8_t>(bytes[at + 3])) << 24);
+        };
+        EXPECT_EQ(bytes.substr(0, 4), "RIFF");
+        EXPECT_EQ(u32(4), bytes.size() - 8);
+        EXPECT_EQ(u32(40), bytes.size() - 44);
+        if (rate)
+            *rate = u32(24);
+        return pcm::FromS16(bytes, 44);
+    }
+
+    std::string capturePath_;
+};
+
+TEST_F(Engine, PlaysEveryFormatAsTheReferenceDecodersDo) {
+    for (const std::string& name : pcm::DecodableClips()) {
+        SCOPED_TRACE(name);
+        Start();
+        FSOUND_STREAM* s = FSOUND_Stream_OpenFile(Media(name).c_str(), 0, 0);
+        ASSERT_NE(s, nullptr);
+        ASSERT_NE(FSOUND_Stream_Play(FSOUND_FREE, s), 0);
+        WaitUntilDone(s);
+        EXPECT_EQ(FSOUND_Stream_Close(s), 1);
+        pcm::Frames got = StopAndReadCapture();
+        std::string refBytes;
+        ASSERT_TRUE(pcm::ReadFile(Media(name + ".ref.raw"), refBytes));
+        pcm::Match m = pcm::Compare(got, pcm::FromS16(refBytes));
+        ASSERT_GE(m.lag, 0);
+        EXPECT_GT(m.snrDb, 35.0);
+        EXPECT_LT(m.tailRms, 0.01);
+    }
+}
+
+TEST_F(Engine, MixesAtThePluginsRate) {
+    Start(40100);
+    FSOUND_STREAM* s = FSOUND_Stream_OpenFile(Media("clip.wav").c_str(), 0, 0);
+    ASSERT_NE(FSOUND_Stream_Play(FSOUND_FREE, s), 0);
+    WaitUntilDone(s);
+    unsigned rate = 0;
+    pcm::Frames got = StopAndReadCapture(&rate);
+    EXPECT_EQ(rate, 40100u);
+    std::string refBytes;
+    pcm::ReadFile(Media("clip.wav.ref.raw"), refBytes);
+    double expected = pcm::LoudSpan(pcm::FromS16(refBytes), 0.02f) * 40100.0 / 44100.0;
+    EXPECT_NEAR(static_cast<double>(pcm::LoudSpan(got, 0.02f)), expected, 100);
+}
+
+// Zero crossings of the left channel per second, over frames [from, to).
+double Pitch(const pcm::Frames& f, size_t from, size_t to) {
+    int crossings = 0;
+    for (size_t i = from + 1; i < to; ++i)
+        if ((f[2 * i - 2] < 0) != (f[2 * i] < 0))
+            ++crossings;
+    return crossings / 2.0 * 44100.0 / static_cast<double>(to - from);
+}
+
+TEST_F(Engine, ASecondStreamReplacesTheFirst) {
+    Start();
+    FSOUND_STREAM* first = FSOUND_Stream_OpenFile(Media("long-440.mp3").c_str(), 0, 0);
+    FSOUND_STREAM* second = FSOUND_Stream_OpenFile(Media("short-2000.mp3").c_str(), 0, 0);
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(second, nullptr);
+    ASSERT_NE(FSOUND_Stream_Play(FSOUND_FREE, first), 0);
+    Sleep(400);
+    // While it runs the capture is already a readable WAV file.
+    std::string partial;
+    ASSERT_TRUE(pcm::ReadFile(capturePath_, partial));
+    ASSERT_GT(partial.size(), 44u);
+    EXPECT_EQ(partial.substr(0, 4), "RIFF");
+    ASSERT_NE(FSOUND_Stream_Play(FSOUND_FREE, second), 0);
+    EXPECT_FALSE(SbEngineIsPlaying(first));
+    WaitUntilDone(second);
+    pcm::Frames got = StopAndReadCapture();
+    size_t start = pcm::FirstLoudFrame(got, 0.1f);
+    size_t span = pcm::LoudSpan(got, 0.1f);
+    // The 4 s tone stopped where the 0.5 s one took over.
+    EXPECT_LT(span, static_cast<size_t>(1.5 * 44100));
+    EXPECT_NEAR(Pitch(got, start + 2000, start + 12000), 440, 20);
+    EXPECT_NEAR(Pitch(got, start + span - 12000, start + span - 2000), 2000, 40);
+}
+
+TEST_F(Engine, ClosingWhilePlayingIsSafeAndTheEnginePlaysOn) {
+    Start();
+    for (int i = 0; i < 40; ++i) {
+        FSOUND_STREAM* s =
+            FSOUND_Stream_OpenFile(Media(i % 2 ? "clip.ogg" : "clip.mp3").c_str(), 0, 0);
+        ASSERT_NE(s, nullptr);
+        ASSERT_NE(FSOUND_Stream_Play(FSOUND_FREE, s), 0);
+        Sleep(i % 7);
+        EXPECT_EQ(FSOUND_Stream_Close(s), 1);
+        EXPECT_EQ(FSOUND_Stream_Close(s), 0); // a stale handle reaches nothing
+    }
+    FSOUND_STREAM* s = FSOUND_Stream_OpenFile(Media("short-2000.mp3").c_str(), 0, 0);
+    ASSERT_NE(FSOUND_Stream_Play(FSOUND_FREE, s), 0);
+    WaitUntilDone(s);
+    // A start while running keeps the engine; closing twice, then starting
+    // again, works.
+    Start();
+    FSOUND_Close();
+    FSOUND_Close();
+    Start();
+    s = FSOUND_Stream_OpenFile(Media("short-2000.mp3").c_str(), 0, 0);
+    ASSERT_NE(FSOUND_Stream_Play(FSOUND_FREE, s), 0);
+    WaitUntilDone(s);
+    EXPECT_GT(pcm::LoudSpan(StopAndReadCapture(), 0.1f), static_cast<size_t>(0.4 * 44100));
+}
+
+TEST_F(Engine, AStartWhilePlayingKeepsTheStreamPlaying) {
+    Start();
+    FSOUND_STREAM* s = FSOUND_Stream_OpenFile(Media("long-440.mp3").c_str(), 0, 0);
+    ASSERT_NE(FSOUND_Stream_Play(FSOUND_FREE, s), 0);
+    Sleep(100);
+    Start();
+    EXPECT_TRUE(SbEngineIsPlaying(s));
+}
+
+TEST_F(Engine, AThousandOpenCloseCyclesLeaveNothingBehind) {
+    Start();
+    auto cycle = [](int n) {
+        for (int i = 0; i < n; ++i) {
+            FSOUND_STREAM* s =
+                FSOUND_Stream_OpenFile(Media(i % 2 ? "clip.ogg" : "clip.mp3").c_str(), 0, 0);
+            ASSERT_NE(s, nullptr);
+            ASSERT_NE(FSOUND_Stream_Play(FSOUND_FREE, s), 0);
+            ASSERT_EQ(FSOUND_Stream_Close(s), 1);
+        }
+    };
+    cycle(20);
+    Sleep(50);
+    testing_support::ResourceCounts before = testing_support::CurrentResourceCounts();
+    size_t heapBefore = SbMeterCurrentBytes();
+    cycle(1000);
+    Sleep(50);
+    testing_support::ResourceCounts after = testing_support::CurrentResourceCounts();
+    EXPECT_EQ(SbMeterCurrentBytes(), heapBefore);
+    EXPECT_LE(after.handles, before.handles + 2);
+    EXPECT_LE(after.privateBytes, before.privateBytes + 512 * 1024);
+}
+
+TEST_F(Engine, RefusesHostileFiles) {
+    Start();
+    auto write = [](const std::string& name, const std::string& bytes) {
+        FILE* f = std::fopen(Media(name).c_str(), "wb");
+        if (!f)
+            return;
+        std::fwrite(bytes.data(), 1, bytes.size(), f);
+        std::fclose(f);
+    };
+    std::string wav;
+    pcm::ReadFile(Media("clip.wav"), wav);
+    std::string random;
+    for (unsigned x = 7, i = 0; i < 20000; ++i)
+        random.push_back(static_cast<char>((x = x * 69069 + 1) >> 24));
+    std::string huge = wav.substr(0, 44);
+    huge.replace(22, 2, "\xff\xff");         // channels
+    huge.replace(24, 4, "\xff\xff\xff\xff"); // rate
+    huge.replace(40, 4, "\xf0\xff\xff\xff"); // data size
+    write("hostile-empty.mp3", "");
+    write("hostile-text.mp3", "This is a text file, not a sound.\r\n");
+    write("hostile-random.wav", random);
+    write("hostile-truncated.wav", wav.substr(0, 30));
+    write("hostile-huge.wav", huge + random);
+    CreateDirectoryA(Media("hostile-folder.mp3").c_str(), nullptr);
+    for (const char* name :
+         {"hostile-empty.mp3", "hostile-text.mp3", "hostile-random.wav", "hostile-truncated.wav",
+          "hostile-huge.wav", "hostile-folder.mp3", "no-such-file.mp3"}) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(FSOUND_Stream_OpenFile(Media(name).c_str(), 0, 0), nullptr);
+    }
+    EXPECT_EQ(FSOUND_Stream_OpenFile(nullptr, 0, 0), nullptr);
+    EXPECT_EQ(FSOUND_Stream_Play(FSOUND_FREE, nullptr), 0);
+    EXPECT_EQ(FSOUND_Stream_Close(nullptr), 0);
+}
+
+// Wine on the test machines has no sound device: without the override the
+// start fails, a file still opens, and playing it is refused rather than lost.
+TEST_F(Engine, WithoutADeviceOrOverridePlayingFails) {
+    SetEnvironmentVariableA("SONABELL_AUDIO_OUTPUT", nullptr);
+    FSOUND_SetOutput(FSOUND_OUTPUT_WINMM);
+    FSOUND_SetDriver(0);
+    if (FSOUND_Init(40100, 32, FSOUND_INIT_GLOBALFOCUS))
+        GTEST_SKIP() << "this machine has a sound device";
+    FSOUND_STREAM* s = FSOUND_Stream_OpenFile(Media("clip.mp3").c_str(), 0, 0);
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(FSOUND_Stream_Play(FSOUND_FREE, s), 0);
+    EXPECT_EQ(FSOUND_Stream_Close(s), 1);
+    // Output 0 is a silent device, which always opens.
+    FSOUND_SetOutput(FSOUND_OUTPUT_NOSOUND);
+    ASSERT_EQ(FSOUND_Init(40100, 32, FSOUND_INIT_GLOBALFOCUS), 1);
+    s = FSOUND_Stream_OpenFile(Media("clip.mp3").c_str(), 0, 0);
+    EXPECT_NE(FSOUND_Stream_Play(FSOUND_FREE, s), 0);
+}
+
+} // namespace

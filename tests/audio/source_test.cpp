@@ -1,0 +1,177 @@
+// The decoding half of the engine: what it makes of real files and of hostile
+// bytes. Built natively under the sanitizers as well as for Windows.
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "audio/engine/heap_meter.h"
+#include "audio/engine/stream_source.h"
+#include "pcm_compare.h"
+
+namespace {
+
+std::string Media(const std::string& name) {
+    return std::string(SB_TEST_MEDIA) + "/" + name;
+}
+
+pcm::Frames DecodeAll(SbSource* s) {
+    pcm::Frames all;
+    float block[2 * 700]; // deliberately not a multiple of the decode block
+    size_t n;
+    while ((n = SbSourceRead(s, block, 700)) > 0)
+        all.insert(all.end(), block, block + 2 * n);
+    return all;
+}
+
+TEST(StreamSource, DecodesEveryFormatLikeTheReferenceDecoders) {
+    for (const std::string& name : pcm::DecodableClips()) {
+        SCOPED_TRACE(name);
+        SbSource* s = SbSourceOpenFile(Media(name).c_str());
+        ASSERT_NE(s, nullptr);
+        EXPECT_EQ(SbSourceNativeRate(s), 44100u);
+        ASSERT_TRUE(SbSourceSetOutputRate(s, 44100));
+        pcm::Frames got = DecodeAll(s);
+        SbSourceClose(s);
+        std::string refBytes;
+        ASSERT_TRUE(pcm::ReadFile(Media(name + ".ref.raw"), refBytes));
+        pcm::Match m = pcm::Compare(got, pcm::FromS16(refBytes));
+        ::testing::Test::RecordProperty(name + " snr dB", std::to_string(m.snrDb));
+        ASSERT_GE(m.lag, 0);
+        EXPECT_LT(m.lag, 2400); // at most an MP3 info frame plus the encoder's delay
+        EXPECT_GT(m.snrDb, 40.0);
+        EXPECT_LT(m.tailRms, 0.01);
+    }
+}
+
+TEST(StreamSource, ConvertsMonoAndOtherRatesToStereoAtTheOutputRate) {
+    SbSource* s = SbSourceOpenFile(Media("mono-22050.wav").c_str());
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(SbSourceNativeRate(s), 22050u);
+    ASSERT_TRUE(SbSourceSetOutputRate(s, 44100));
+    pcm::Frames got = DecodeAll(s);
+    SbSourceClose(s);
+    // 1.3 s of sound, doubled in rate.
+    EXPECT_NEAR(static_cast<double>(pcm::FrameCount(got)), 1.3 * 44100, 64);
+    for (size_t i = 0; i < pcm::FrameCount(got); ++i)
+        ASSERT_EQ(got[2 * i], got[2 * i + 1]);
+}
+
+TEST(StreamSource, RewindStartsOverWithTheSameFrames) {
+    SbSource* s = SbSourceOpenFile(Media("clip.ogg").c_str());
+    ASSERT_NE(s, nullptr);
+    pcm::Frames first = DecodeAll(s);
+    ASSERT_TRUE(SbSourceRewind(s));
+    pcm::Frames second = DecodeAll(s);
+    SbSourceClose(s);
+    EXPECT_EQ(first, second);
+}
+
+// A file four times longer must not need more memory to stream.
+TEST(StreamSource, HeapDoesNotGrowWithTheFileLength) {
+    auto peakWhileStreaming = [](const char* name) {
+        size_t before = SbMeterCurrentBytes();
+        SbMeterResetPeak();
+        SbSource* s = SbSourceOpenFile(Media(name).c_str());
+        EXPECT_NE(s, nullptr);
+        if (!s)
+            return size_t{0};
+        SbSourceSetOutputRate(s, 48000);
+        DecodeAll(s);
+        SbSourceClose(s);
+        EXPECT_EQ(SbMeterCurrentBytes(), before); // everything given back
+        return SbMeterPeakBytes() - before;
+    };
+    size_t shortPeak = peakWhileStreaming("short-2000.mp3");
+    size_t longPeak = peakWhileStreaming("long-440.mp3");
+    EXPECT_GT(shortPeak, 0u);
+    EXPECT_LE(longPeak, shortPeak + 1024);
+}
+
+std::string Repeat(const std::string& s, size_t times) {
+    std::string out;
+    for (size_t i = 0; i < times; ++i)
+        out += s;
+    return out;
+}
+
+std::string RandomBytes(size_t n) {
+    std::string out;
+    unsigned x = 12345;
+    for (size_t i = 0; i < n; ++i) {
+        x = x * 1103515245u + 12345u;
+        out.push_back(static_cast<char>(x >> 16));
+    }
+    return out;
+}
+
+std::string Prefix(const char* name, size_t n) {
+    std::string bytes;
+    pcm::ReadFile(Media(name), bytes);
+    return bytes.substr(0, n);
+}
+
+// A WAV header whose fields are all as large as they can be.
+std::string HugeWavHeader() {
+    std::string h("RIFF\xff\xff\xff\xff"
+                  "WAVEfmt \x10\0\0\0"
+                  "\x01\0\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\x10\0"
+                  "data\xf0\xff\xff\xff",
+                  44);
+    return h + RandomBytes(256);
+}
+
+TEST(StreamSource, RefusesWhatItCannotDecode) {
+    struct Case {
+        const char* what;
+        std::string bytes;
+        bool rawName;
+    };
+    const std::vector<Case> cases = {
+        {"empty", "", false},
+        {"empty named .raw", "", true},
+        {"less than one raw frame", "abc", true},
+        {"text", Repeat("Just some words, not a sound.\r\n", 200), false},
+        {"random bytes", RandomBytes(65536), false},
+        {"a WAV header cut short", Prefix("clip.wav", 30), false},
+        {"a WAV header without data", Prefix("clip.wav", 44), false},
+        {"the start of an MP3", Prefix("clip.mp3", 64), false},
+        {"the start of an Ogg file", Prefix("clip.ogg", 100), false},
+        {"the start of a FLAC file", Prefix("clip.flac", 40), false},
+        {"huge WAV header values", HugeWavHeader(), false},
+        {"FLAC signature then noise", "fLaC" + RandomBytes(4096), false},
+        {"Ogg signature then noise", "OggS" + RandomBytes(4096), false},
+        {"ID3 tag then noise", "ID3\x04" + RandomBytes(4096), false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SbSource* s = SbSourceOpenMemory(c.bytes.data(), c.bytes.size(), c.rawName);
+        EXPECT_EQ(s, nullptr);
+        SbSourceClose(s);
+    }
+}
+
+TEST(StreamSource, ReadsUnrecognisedBytesAsRawOnlyUnderARawName) {
+    const std::string text = Repeat("Just some words, not a sound.\r\n", 8);
+    EXPECT_EQ(SbSourceOpenMemory(text.data(), text.size(), false), nullptr);
+    SbSource* s = SbSourceOpenMemory(text.data(), text.size(), true);
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(SbSourceNativeRate(s), kRawRate);
+    EXPECT_EQ(pcm::FrameCount(DecodeAll(s)), text.size() / 4);
+    SbSourceClose(s);
+    // Known content wins over the name.
+    s = SbSourceOpenFile(Media("ogg-named.raw").c_str());
+    ASSERT_NE(s, nullptr);
+    EXPECT_LT(pcm::FrameCount(DecodeAll(s)), 1.4 * 44100);
+    SbSourceClose(s);
+}
+
+TEST(StreamSource, RefusesMissingFilesAndFolders) {
+    EXPECT_EQ(SbSourceOpenFile(nullptr), nullptr);
+    EXPECT_EQ(SbSourceOpenFile(""), nullptr);
+    EXPECT_EQ(SbSourceOpenFile(Media("no-such-file.mp3").c_str()), nullptr);
+    EXPECT_EQ(SbSourceOpenFile(SB_TEST_MEDIA), nullptr);
+}
+
+} // namespace

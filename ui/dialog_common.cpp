@@ -1,0 +1,42 @@
+#include "ui/dialogs.h"
+
+#include "host/plugin.h"
+#include "soundpack/diagnostics.h"
+#include "ui/panel_state.h"
+#include "ui/resource.h"
+
+#include <commctrl.h>
+
+#include <climits>
+
+void SetDialogIcon(HWND dialog) {
+    SendMessageA(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(pluginIcon));
+}
+
+void ShowErrorDialog(HWND owner) {
+    DialogBoxParamA(moduleHandle, MAKEINTRESOURCEA(IDD_ERROR), owner, ErrorProc, 0);
+}
+
+int LeadingNumber(const char* text) {
+    int value = 0;
+    for (const char* p = text; *p >= '0' && *p <= '9'; ++p) {
+        int digit = *p - '0';
+        if (value > (INT_MAX - digit) / 10)
+            return INT_MAX;
+        value = value * 10 + digit;
+    }
+    return value;
+}
+
+void ReadRowIndexText(int row, char (&text)[4]) {
+    text[0] = text[1] = text[2] = text[3] = '\0';
+    LVITEMA item = {};
+    item.mask = LVIF_TEXT;
+    item.iItem = row;
+    item.iSubItem = 0;
+    item.pszText = text;
+    item.cchTextMax = sizeof text;
+    // A row that does not exist leaves the buffer as it was: empty.
+    SendMessageA(soundListView, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    text[3] = '\0';
+}

@@ -1,0 +1,146 @@
+// The soundpack dialog (template 123): installs or uninstalls the sounds an
+// INI file lists.
+#include "ui/dialogs.h"
+
+#include "host/plugin.h"
+#include "soundpack/diagnostics.h"
+#include "soundpack/soundpack.h"
+#include "ui/panel_state.h"
+#include "ui/resource.h"
+
+#include <commdlg.h>
+
+#include <string>
+
+bool soundpackBusy = false;
+
+namespace {
+
+HWND pathEdit = nullptr;
+
+std::string PathText() {
+    int length = GetWindowTextLengthA(pathEdit);
+    std::string text(static_cast<size_t>(length) + 1, '\0');
+    GetWindowTextA(pathEdit, text.data(), length + 1);
+    text.resize(text.find('\0'));
+    return text;
+}
+
+// An install can show a message box with no owner, which leaves this dialog
+// usable meanwhile: the busy flag keeps a second command from starting.
+void Install(HWND dialog) {
+    if (soundpackBusy)
+        return;
+    soundpackBusy = true;
+    std::string path = PathText();
+    if (!path.empty()) {
+        switch (InstallSoundpack(path.c_str())) {
+        case kPackUnreadable:
+            errorReport = "Could not open the specified install.ini file. Please check that the "
+                          "file exists, and that you have the relevant permissions to open it";
+            ShowErrorDialog(dialog);
+            break;
+        case kPackNoSounds:
+            errorReport = "Could not determine the number of sounds to add. Either the install.ini "
+                          "file adds 0 sounds, or the file is in some way corrupt. Please try "
+                          "downloading the soundpack again, and if the problem persists, please "
+                          "contact the maker of the soundpack for help.";
+            ShowErrorDialog(dialog);
+            break;
+        case kPackDone:
+            // The lines the install appended for sounds it could not add.
+            if (!errorReport.empty())
+                ShowErrorDialog(dialog);
+            databaseChanged = true;
+            EndDialog(dialog, 1);
+            break;
+        }
+    }
+    soundpackBusy = false;
+}
+
+const int kUninstallControls[] = {IDOK, IDC_UNINSTALL, IDCANCEL, IDC_BROWSE, IDC_FILENAME};
+
+void EnableControls(HWND dialog, BOOL enable) {
+    for (int id : kUninstallControls)
+        EnableWindow(GetDlgItem(dialog, id), enable);
+}
+
+void Uninstall(HWND dialog) {
+    if (soundpackBusy)
+        return;
+    soundpackBusy = true;
+    int length = GetWindowTextLengthA(pathEdit);
+    if (DialogBoxParamA(moduleHandle, MAKEINTRESOURCEA(IDD_CONFIRM_DELETE), dialog, OkCancelProc,
+                        0) != 1 ||
+        length == 0) {
+        soundpackBusy = false;
+        return;
+    }
+    std::string path = PathText();
+    EnableControls(dialog, FALSE);
+    switch (UninstallSoundpack(path.c_str())) {
+    case kPackUnreadable:
+        errorReport = "Could not open the specified soundpack.ini file. Please check that the file "
+                      "exists, and that you have the relevant permissions to open it";
+        ShowErrorDialog(dialog);
+        break;
+    case kPackNoSounds:
+        errorReport = "Could not determine the number of sounds to remove. Either the "
+                      "soundpack.ini file lists 0 sounds, or the file is in some way corrupt, so "
+                      "nothing was removed.";
+        ShowErrorDialog(dialog);
+        break;
+    case kPackDone:
+        if (!errorReport.empty())
+            ShowErrorDialog(dialog);
+        databaseChanged = true;
+        EndDialog(dialog, 3);
+        break;
+    }
+    EnableControls(dialog, TRUE);
+    soundpackBusy = false;
+}
+
+void Browse(HWND dialog) {
+    char path[MAX_PATH] = "";
+    OPENFILENAMEA open = {};
+    open.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
+    open.hwndOwner = dialog;
+    open.lpstrFilter = "INI Files (*.ini)\0*.ini\0All Files (*.*)\0*.*\0";
+    open.nFilterIndex = 0;
+    open.lpstrFile = path;
+    open.nMaxFile = sizeof path;
+    open.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
+    open.lpstrDefExt = "ini";
+    if (GetOpenFileNameA(&open))
+        SendMessageA(pathEdit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path));
+}
+
+} // namespace
+
+INT_PTR CALLBACK SoundpackProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+    case WM_INITDIALOG:
+        SetDialogIcon(dialog);
+        pathEdit = GetDlgItem(dialog, IDC_FILENAME);
+        return TRUE;
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDOK:
+            Install(dialog);
+            break;
+        case IDCANCEL:
+            EndDialog(dialog, 0);
+            break;
+        case IDC_BROWSE:
+            Browse(dialog);
+            break;
+        case IDC_UNINSTALL:
+            Uninstall(dialog);
+            break;
+        }
+        return TRUE;
+    }
+    return FALSE;
+}
