@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <set>
 #include <string>
 
 namespace {
@@ -139,6 +140,15 @@ int UninstallSoundpack(const char* path) {
     if (!ReadTotal(file, &total, &result))
         return result;
 
+    // The table must answer each lookup as the registry now stands. A full
+    // reload after every delete does that, but costs a pass over up to 999
+    // sub-keys each time (minutes for a large pack). So: one reload after the
+    // first delete brings the table in line with the registry, then the
+    // sub-keys this loop deletes are remembered and count as gone, and one
+    // reload at the end leaves the table exactly as per-delete reloads would.
+    bool reloaded = false;
+    bool changedSinceReload = false;
+    std::set<std::string> deletedNames;
     for (int k = total; k >= 1; --k) {
         char section[11];
         wsprintfA(section, "Sound%d", k);
@@ -147,12 +157,21 @@ int UninstallSoundpack(const char* path) {
         if (index[0] == '\0')
             continue;
         const int slot = FindSound(index, kFieldIndexText);
-        if (slot == kNotFound)
+        if (slot == kNotFound || deletedNames.count(index))
             continue;
         // The number the entry was written under, read the way the store reads it.
         const long number = IndexTextValue(TextOrEmpty(soundTable.slots[slot]->indexText));
-        DeleteSoundNumber(static_cast<int>(number));
-        // Reload whatever the delete did, so the next lookup sees the registry.
+        if (DeleteSoundNumber(static_cast<int>(number)) == kStoreDone && reloaded) {
+            deletedNames.insert(std::to_string(number));
+            changedSinceReload = true;
+        }
+        if (!reloaded) {
+            ClearSoundTable();
+            LoadSounds();
+            reloaded = true;
+        }
+    }
+    if (changedSinceReload) {
         ClearSoundTable();
         LoadSounds();
     }

@@ -297,10 +297,10 @@ sample_sounds_play)
         '105|Whee!'; do
         grep -qF "Sonabell answers with a sound line: <0x12>SB|$sent" <<<"$chat" ||
             fail "no sound line SB|$sent"
-        grep -qF "their Sonabell: sound ${sent%%|*} accepted, no error" <<<"$chat" ||
+        grep -qF "their Sonabell plays sound ${sent%%|*} (no error line)" <<<"$chat" ||
             fail "sound ${sent%%|*} was not played"
     done
-    if grep -E 'error line|\[toast\]' <<<"$chat"; then fail "a sound failed on the receiving side"; fi
+    if grep -E 'shows the error line|\[toast\]' <<<"$chat"; then fail "a sound failed on the receiving side"; fi
     # An engine that captures what it mixes must have mixed something; an
     # engine that plays nowhere writes no capture at all.
     if [ -e "$host.wav" ] && [ "$(stat -c %s "$host.wav")" -le 44 ]; then

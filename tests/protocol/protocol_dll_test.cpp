@@ -248,7 +248,7 @@ TEST_F(ProtocolDllTest, WithoutPluginDirTheSoundsLieBesideTheDll) {
     EXPECT_EQ(kMissingLine, missing.text());
 
     CreateDirectoryA(sounds.c_str(), nullptr);
-    { std::ofstream(sounds + "\\" + file) << "x"; }
+    { std::ofstream(sounds + "\\" + file, std::ios::binary) << SoundFolder::ShortWav(); }
     HostBuffer found;
     ASSERT_EQ(1, Notify("SB77", found));
     EXPECT_EQ("", found.text());

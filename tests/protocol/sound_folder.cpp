@@ -1,5 +1,7 @@
 #include "sound_folder.h"
 
+#include <cstdint>
+
 #include "clean_state.h"
 
 #include <fstream>
@@ -40,6 +42,31 @@ SoundFolder::~SoundFolder() {
 
 void SoundFolder::AddFile(const std::string& name, const std::string& bytes) const {
     std::ofstream(SoundPath(name), std::ios::binary) << bytes;
+}
+
+std::string SoundFolder::ShortWav() {
+    const uint32_t rate = 44100, frames = rate / 10, dataSize = frames * 4;
+    std::string wav;
+    auto put32 = [&](uint32_t v) { wav.append(reinterpret_cast<const char*>(&v), 4); };
+    auto put16 = [&](uint16_t v) { wav.append(reinterpret_cast<const char*>(&v), 2); };
+    wav += "RIFF";
+    put32(36 + dataSize);
+    wav += "WAVEfmt ";
+    put32(16);
+    put16(1); // PCM
+    put16(2);
+    put32(rate);
+    put32(rate * 4);
+    put16(4);
+    put16(16);
+    wav += "data";
+    put32(dataSize);
+    for (uint32_t i = 0; i < frames; ++i) {
+        int16_t sample = static_cast<int16_t>((i % 100) * 40 - 2000); // a quiet buzz
+        put16(static_cast<uint16_t>(sample));
+        put16(static_cast<uint16_t>(sample));
+    }
+    return wav;
 }
 
 void SoundFolder::RemoveFile(const std::string& name) const {

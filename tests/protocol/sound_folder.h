@@ -18,7 +18,10 @@ class SoundFolder {
         return pluginDir_ + "\\Sonabell\\" + name;
     }
     // A file in the sound folder with the given bytes.
-    void AddFile(const std::string& name, const std::string& bytes = "not really audio") const;
+    // A file the real engine plays: by default a tenth of a second of quiet
+    // 16-bit stereo WAV, whatever the name says.
+    void AddFile(const std::string& name, const std::string& bytes = ShortWav()) const;
+    static std::string ShortWav();
     void RemoveFile(const std::string& name) const;
     // HKLM\software\Kestrune\MsgPlus2, value PluginDir, with the given type
     // and bytes.
