@@ -2,8 +2,10 @@
 
 #include <psapi.h>
 #include <shlwapi.h>
+#include <winternl.h>
 
 #include <functional>
+#include <vector>
 
 namespace testing_support {
 
@@ -121,16 +123,84 @@ std::string SnapshotRegistry() {
     return out;
 }
 
+namespace {
+// Wine answers 0 to GetProcessHandleCount, and its process list gives the
+// size of the handle table, not the handles in it.
+DWORD HandleTableSize() {
+    using QueryFn = LONG(WINAPI*)(int, void*, ULONG, ULONG*);
+    auto query = reinterpret_cast<QueryFn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
+    if (!query)
+        return 0;
+    const int kProcessList = 5;                           // SystemProcessInformation
+    const LONG kTooSmall = static_cast<LONG>(0xC0000004); // STATUS_INFO_LENGTH_MISMATCH
+    std::vector<BYTE> buffer(1 << 16);
+    LONG status;
+    while ((status = query(kProcessList, buffer.data(), static_cast<ULONG>(buffer.size()),
+                           nullptr)) == kTooSmall &&
+           buffer.size() < (64u << 20))
+        buffer.resize(buffer.size() * 2);
+    if (status != 0)
+        return 0;
+    for (size_t at = 0;;) {
+        const auto* process = reinterpret_cast<const SYSTEM_PROCESS_INFORMATION*>(&buffer[at]);
+        if (reinterpret_cast<DWORD_PTR>(process->UniqueProcessId) == GetCurrentProcessId())
+            return process->HandleCount;
+        if (process->NextEntryOffset == 0)
+            return 0;
+        at += process->NextEntryOffset;
+    }
+}
+
+// Wine answers 0 to GetGuiResources; the process's windows are the USER
+// objects a leak would most likely leave.
+DWORD WindowCount() {
+    struct Counter {
+        static BOOL CALLBACK Child(HWND, LPARAM count) {
+            ++*reinterpret_cast<DWORD*>(count);
+            return TRUE;
+        }
+        static BOOL CALLBACK Top(HWND window, LPARAM count) {
+            DWORD pid = 0;
+            GetWindowThreadProcessId(window, &pid);
+            if (pid == GetCurrentProcessId()) {
+                ++*reinterpret_cast<DWORD*>(count);
+                EnumChildWindows(window, Child, count);
+            }
+            return TRUE;
+        }
+    };
+    DWORD count = 0;
+    EnumWindows(Counter::Top, reinterpret_cast<LPARAM>(&count));
+    return count;
+}
+} // namespace
+
+// The open handles, counted one handle value at a time up to the table's size.
+DWORD CountOpenHandles() {
+    const UINT_PTR limit = (static_cast<UINT_PTR>(HandleTableSize()) + 64) * 4;
+    DWORD open = 0, flags = 0;
+    for (UINT_PTR value = 4; value <= limit; value += 4)
+        if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags))
+            ++open;
+    return open;
+}
+
 ResourceCounts CurrentResourceCounts() {
     ResourceCounts counts;
-    GetProcessHandleCount(GetCurrentProcess(), &counts.handles);
     counts.gdiObjects = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
     counts.userObjects = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
+    if (counts.userObjects == 0)
+        counts.userObjects = WindowCount();
+    // Handles last: the first window query of a process opens its desktop.
+    if (!GetProcessHandleCount(GetCurrentProcess(), &counts.handles) || counts.handles == 0)
+        counts.handles = CountOpenHandles();
     PROCESS_MEMORY_COUNTERS_EX memory{};
     memory.cb = sizeof memory;
     if (GetProcessMemoryInfo(GetCurrentProcess(),
                              reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory))
-        counts.privateBytes = memory.PrivateUsage;
+        // Wine leaves PrivateUsage 0; the commit charge is the same figure.
+        counts.privateBytes = memory.PrivateUsage ? memory.PrivateUsage : memory.PagefileUsage;
     return counts;
 }
 

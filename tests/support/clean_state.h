@@ -39,7 +39,10 @@ std::vector<std::string> SoundKeys();
 // the registry before and after an operation that must not change it.
 std::string SnapshotRegistry();
 
-// Process-wide counts that must stay flat across repeated work.
+// Process-wide counts that must stay flat across repeated work. Wine answers
+// none of the usual queries: there the handles are counted one by one,
+// the USER objects are the process's windows, the private bytes are the
+// commit charge, and the GDI objects read 0.
 struct ResourceCounts {
     DWORD handles = 0;
     DWORD gdiObjects = 0;

@@ -1,0 +1,134 @@
+#include "hardening_support.h"
+
+#include "clean_state.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+
+namespace testing_support {
+
+GuardedPage::GuardedPage() {
+    SYSTEM_INFO info;
+    GetSystemInfo(&info);
+    page_ = info.dwPageSize;
+    base_ = static_cast<char*>(
+        VirtualAlloc(nullptr, page_ * 2, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+    DWORD old = 0;
+    if (!base_ || !VirtualProtect(base_ + page_, page_, PAGE_NOACCESS, &old))
+        ADD_FAILURE() << "no guard page: " << GetLastError();
+}
+
+GuardedPage::~GuardedPage() {
+    if (base_)
+        VirtualFree(base_, 0, MEM_RELEASE);
+}
+
+const char* GuardedPage::PlaceAtEnd(const std::string& bytes) {
+    std::memset(base_, 'Q', page_);
+    char* at = base_ + page_ - bytes.size();
+    std::memcpy(at, bytes.data(), bytes.size());
+    return at;
+}
+
+const std::string kMissingLine = "\x03"
+                                 "7Sonabell Plugin: Sorry you do not have the file requested "
+                                 "installed on your computer";
+const std::string kNotOpenedLine = "\x03"
+                                   "7Sonabell Plugin: Sorry, there was an error opening the sound "
+                                   "file";
+const std::string kNotStartedLine = "\x03"
+                                    "7Sonabell Plugin: Sorry, the sound could not be played :(";
+
+const std::set<std::string>& ExistingFileAnswers() {
+    static const std::set<std::string> answers = {"", kNotOpenedLine, kNotStartedLine};
+    return answers;
+}
+
+std::string WavBytes(int milliseconds) {
+    const unsigned rate = 8000, channels = 1, bits = 16;
+    const unsigned data = rate * channels * bits / 8 * static_cast<unsigned>(milliseconds) / 1000;
+    std::string out;
+    auto put32 = [&](unsigned v) {
+        for (int i = 0; i < 4; ++i)
+            out += static_cast<char>((v >> (8 * i)) & 0xFF);
+    };
+    auto put16 = [&](unsigned v) {
+        out += static_cast<char>(v & 0xFF);
+        out += static_cast<char>((v >> 8) & 0xFF);
+    };
+    out += "RIFF";
+    put32(36 + data);
+    out += "WAVEfmt ";
+    put32(16);
+    put16(1);
+    put16(channels);
+    put32(rate);
+    put32(rate * channels * bits / 8);
+    put16(channels * bits / 8);
+    put16(bits);
+    out += "data";
+    put32(data);
+    out.append(data, '\0');
+    return out;
+}
+
+std::string RandomBytes(size_t n, unsigned seed) {
+    std::string out(n, '\0');
+    unsigned x = seed * 2654435761u + 1;
+    for (size_t i = 0; i < n; ++i) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        out[i] = static_cast<char>(x & 0xFF);
+    }
+    return out;
+}
+
+namespace {
+constexpr long kHandleSlack = 4;
+constexpr long kGuiSlack = 2;
+constexpr long long kPrivateSlack = 1024 * 1024;
+
+bool Flat(const ResourceCounts& a, const ResourceCounts& b) {
+    return static_cast<long>(b.handles) - static_cast<long>(a.handles) <= kHandleSlack &&
+           static_cast<long>(b.gdiObjects) - static_cast<long>(a.gdiObjects) <= kGuiSlack &&
+           static_cast<long>(b.userObjects) - static_cast<long>(a.userObjects) <= kGuiSlack &&
+           static_cast<long long>(b.privateBytes) - static_cast<long long>(a.privateBytes) <=
+               kPrivateSlack;
+}
+} // namespace
+
+void ExpectFlat(const ResourceCounts& a, const char* soak) {
+    ResourceCounts b = CurrentResourceCounts();
+    for (int retry = 0; retry < 50 && !Flat(a, b); ++retry) {
+        Sleep(100);
+        b = CurrentResourceCounts();
+    }
+    std::printf("[ soak     ] %s: handles %lu -> %lu, GDI %lu -> %lu, USER %lu -> %lu, "
+                "private %llu -> %llu KB\n",
+                soak, a.handles, b.handles, a.gdiObjects, b.gdiObjects, a.userObjects,
+                b.userObjects, static_cast<unsigned long long>(a.privateBytes / 1024),
+                static_cast<unsigned long long>(b.privateBytes / 1024));
+    EXPECT_LE(static_cast<long>(b.handles) - static_cast<long>(a.handles), kHandleSlack) << soak;
+    EXPECT_LE(static_cast<long>(b.gdiObjects) - static_cast<long>(a.gdiObjects), kGuiSlack) << soak;
+    EXPECT_LE(static_cast<long>(b.userObjects) - static_cast<long>(a.userObjects), kGuiSlack)
+        << soak;
+    EXPECT_LE(static_cast<long long>(b.privateBytes) - static_cast<long long>(a.privateBytes),
+              kPrivateSlack)
+        << soak;
+}
+
+void WriteSwitches(bool sounds, bool toasts) {
+    CreateSettingsKey();
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_SET_VALUE, &key));
+    const BYTE soundsByte = sounds ? 1 : 0, toastsByte = toasts ? 1 : 0;
+    RegSetValueExA(key, "SoundsEnabled", 0, REG_BINARY, &soundsByte, 1);
+    RegSetValueExA(key, "ToastsEnabled", 0, REG_BINARY, &toastsByte, 1);
+    RegCloseKey(key);
+}
+
+} // namespace testing_support

@@ -1,0 +1,73 @@
+// Repetition through the built DLL: the process's handles, GDI and USER
+// objects and private bytes stay flat. Counts are asserted, never times.
+#include "plugin_fixture.h"
+
+#include <map>
+#include <string>
+
+using namespace testing_support;
+
+namespace {
+
+using SoakTest = PluginTest;
+
+TEST_F(SoakTest, TenThousandNotificationsOfPlayableMissingAndRefusedFiles) {
+    folder.AddFile("1.wav", WavBytes(300));
+    folder.AddFile("2.mp3", RandomBytes(4096, 2)); // a file the library refuses
+    PutSound("1", "play", "1.wav", "m");
+    PutSound("3", "gone", "missing.mp3", "m");
+    Start(true, false);
+    const std::string before = SnapshotRegistry();
+    const char* codes[] = {"SB1", "SB3", "SB2"};
+    std::map<std::string, int> answers[3];
+    auto run = [&](int calls) {
+        for (int i = 0; i < calls; ++i) {
+            HostBuffer result;
+            ASSERT_EQ(1, Notify(codes[i % 3], result)) << i;
+            ++answers[i % 3][result.text()];
+        }
+    };
+    run(300); // warm-up: the engine's buffers and the runtime's caches
+    const ResourceCounts start = CurrentResourceCounts();
+    run(10000);
+    ExpectFlat(start, "10,000 notifications");
+    EXPECT_EQ(before, SnapshotRegistry());
+    // Missing is always missing; the other two only ever give an existing file's answers.
+    EXPECT_EQ((std::map<std::string, int>{{kMissingLine, 3433}}), answers[1]);
+    for (int k : {0, 2}) {
+        int total = 0;
+        for (const auto& a : answers[k]) {
+            EXPECT_EQ(1u, ExistingFileAnswers().count(a.first)) << codes[k];
+            total += a.second;
+        }
+        EXPECT_EQ(k == 0 ? 3434 : 3433, total);
+    }
+    // The playable file plays every time.
+    EXPECT_EQ(3434, answers[0][""]);
+}
+
+TEST_F(SoakTest, AHundredInitializeAndUninitializeCycles) {
+    for (int i = 1; i <= 50; ++i)
+        PutSound(std::to_string(i), "c" + std::to_string(i), std::to_string(i) + ".wav", "m");
+    folder.AddFile("1.wav", WavBytes(100));
+    WriteSwitches(true, false);
+    const std::string before = SnapshotRegistry();
+    auto cycle = [&](int n) {
+        for (int i = 0; i < n; ++i) {
+            ASSERT_EQ(1, dll.Initialize(0, 0, 0));
+            HostBuffer line, played;
+            ASSERT_EQ(1, Command("/xSBc50", "", line));
+            ASSERT_EQ("\x12SB50 m", line.text());
+            ASSERT_EQ(1, Notify("SB1", played));
+            ASSERT_EQ("", played.text());
+            dll.Uninitialize();
+        }
+    };
+    cycle(5);
+    const ResourceCounts start = CurrentResourceCounts();
+    cycle(100);
+    ExpectFlat(start, "100 Initialize/Uninitialize cycles");
+    EXPECT_EQ(before, SnapshotRegistry());
+}
+
+} // namespace
