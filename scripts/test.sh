@@ -36,11 +36,15 @@ run() { # preset, ctest arguments...
 # 1. Pure modules natively, under AddressSanitizer and UBSan.
 run native -j2
 
-# 2. The product, the 32-bit DLL: its file checks (PE32, exports, imports,
+# 2. Every libFuzzer target for a short smoke run under ASan/UBSan
+#    (scripts/fuzz.sh runs them for longer).
+run fuzz -L fuzz
+
+# 3. The product, the 32-bit DLL: its file checks (PE32, exports, imports,
 #    version) and, where the kernel runs 32-bit code, its Wine tests.
 run windows
 
-# 3. Where 32-bit code cannot run, the Wine tests run on the 64-bit build of
+# 4. Where 32-bit code cannot run, the Wine tests run on the 64-bit build of
 #    the same sources.
 if ! bash scripts/can-run-win32.sh; then
   echo "=== this machine cannot run 32-bit code: Wine tests run on the 64-bit build"
