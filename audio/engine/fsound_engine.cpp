@@ -168,6 +168,17 @@ bool Start(int requestedRate) {
             config.playback.pDeviceID = &chosen;
         }
     }
+    if (!silent) {
+        // No output device at all: fail here. Attempting a device init anyway
+        // costs a handle per attempt inside the system's audio stack.
+        ma_device_info* infos = nullptr;
+        ma_uint32 count = 0;
+        if (ma_context_get_devices(&context, &infos, &count, nullptr, nullptr) != MA_SUCCESS ||
+            count == 0) {
+            ma_context_uninit(&context);
+            return false;
+        }
+    }
     if (ma_device_init(&context, &config, &device) != MA_SUCCESS) {
         ma_context_uninit(&context);
         return false;
