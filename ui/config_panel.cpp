@@ -220,6 +220,9 @@ INT_PTR CALLBACK ConfigPanelProc(HWND panel, UINT message, WPARAM wParam, LPARAM
     case WM_COMMAND:
         OnCommand(panel, LOWORD(wParam));
         return TRUE;
+    case WM_DESTROY:
+        ReleaseTemplateBitmaps(panel);
+        return FALSE;
     }
     return FALSE;
 }

@@ -13,6 +13,41 @@ void SetDialogIcon(HWND dialog) {
     SendMessageA(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(pluginIcon));
 }
 
+namespace {
+
+BOOL CALLBACK ReleaseOneBitmap(HWND child, LPARAM) {
+    char className[16];
+    if (GetClassNameA(child, className, sizeof className) == 0 ||
+        lstrcmpiA(className, "Static") != 0)
+        return TRUE;
+    if ((GetWindowLongPtrA(child, GWL_STYLE) & SS_TYPEMASK) != SS_BITMAP)
+        return TRUE;
+    // Taking the image out hands it to us on every system, so deleting it
+    // can never pull it from under a control that still draws it.
+    HGDIOBJ image = reinterpret_cast<HGDIOBJ>(SendMessageA(child, STM_SETIMAGE, IMAGE_BITMAP, 0));
+    if (image)
+        DeleteObject(image);
+    return TRUE;
+}
+
+} // namespace
+
+void ReleaseTemplateBitmaps(HWND dialog) {
+    EnumChildWindows(dialog, ReleaseOneBitmap, 0);
+}
+
+bool EndOnOkOrCancel(HWND dialog, WPARAM wParam) {
+    switch (LOWORD(wParam)) {
+    case IDOK:
+        EndDialog(dialog, 1);
+        return true;
+    case IDCANCEL: // Escape and the close box too
+        EndDialog(dialog, 2);
+        return true;
+    }
+    return false;
+}
+
 void ShowErrorDialog(HWND owner) {
     DialogBoxParamA(moduleHandle, MAKEINTRESOURCEA(IDD_ERROR), owner, ErrorProc, 0);
 }

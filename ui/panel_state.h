@@ -7,10 +7,10 @@
 
 #include <string>
 
-extern int selectedRow;            // the row last clicked, -1 for none
-extern bool hasChosenCommand;      // a row was activated
-extern std::string chosenCommand;  // the activated row's command word
-extern bool databaseChanged;       // a child dialog changed the database
-extern HWND soundListView;         // the panel's list view
+extern int selectedRow;           // the row last clicked, -1 for none
+extern bool hasChosenCommand;     // a row was activated
+extern std::string chosenCommand; // the activated row's command word
+extern bool databaseChanged;      // a child dialog changed the database
+extern HWND soundListView;        // the panel's list view
 
 #endif

@@ -69,15 +69,11 @@ INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
         SetDlgItemTextA(dialog, IDC_VERSION, SONABELL_VERSION_TEXT);
         return TRUE;
     case WM_COMMAND:
-        switch (LOWORD(wParam)) {
-        case IDOK:
-            EndDialog(dialog, 1);
-            break;
-        case IDCANCEL: // Escape and the close box close it too
-            EndDialog(dialog, 2);
-            break;
-        }
+        EndOnOkOrCancel(dialog, wParam);
         return TRUE;
+    case WM_DESTROY:
+        ReleaseTemplateBitmaps(dialog);
+        return FALSE;
     }
     return FALSE;
 }
@@ -90,15 +86,11 @@ INT_PTR CALLBACK OkCancelProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) 
         SetDlgItemTextA(dialog, IDC_HELP_TEXT, kHelpText);
         return TRUE;
     case WM_COMMAND:
-        switch (LOWORD(wParam)) {
-        case IDOK:
-            EndDialog(dialog, 1);
-            break;
-        case IDCANCEL:
-            EndDialog(dialog, 2);
-            break;
-        }
+        EndOnOkOrCancel(dialog, wParam);
         return TRUE;
+    case WM_DESTROY:
+        ReleaseTemplateBitmaps(dialog);
+        return FALSE;
     }
     return FALSE;
 }
@@ -110,20 +102,17 @@ INT_PTR CALLBACK OptionsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
         CheckDlgButton(dialog, IDC_ENABLE_TOASTS, toastsEnabled ? BST_CHECKED : BST_UNCHECKED);
         return TRUE;
     case WM_COMMAND:
-        switch (LOWORD(wParam)) {
-        case IDC_ENABLE_TOASTS:
+        if (LOWORD(wParam) == IDC_ENABLE_TOASTS) {
             // Stored at the click: OK and Cancel only close the dialog.
             toastsEnabled = IsDlgButtonChecked(dialog, IDC_ENABLE_TOASTS) == BST_CHECKED;
             StoreSetting("ToastsEnabled", toastsEnabled);
-            break;
-        case IDOK:
-            EndDialog(dialog, 1);
-            break;
-        case IDCANCEL:
-            EndDialog(dialog, 2);
-            break;
+        } else {
+            EndOnOkOrCancel(dialog, wParam);
         }
         return TRUE;
+    case WM_DESTROY:
+        ReleaseTemplateBitmaps(dialog);
+        return FALSE;
     }
     return FALSE;
 }
@@ -137,15 +126,11 @@ INT_PTR CALLBACK ErrorProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
         errorReport.clear();
         return TRUE;
     case WM_COMMAND:
-        switch (LOWORD(wParam)) {
-        case IDOK:
-            EndDialog(dialog, 1);
-            break;
-        case IDCANCEL:
-            EndDialog(dialog, 2);
-            break;
-        }
+        EndOnOkOrCancel(dialog, wParam);
         return TRUE;
+    case WM_DESTROY:
+        ReleaseTemplateBitmaps(dialog);
+        return FALSE;
     }
     return FALSE;
 }

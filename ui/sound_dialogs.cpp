@@ -262,6 +262,9 @@ INT_PTR CALLBACK AddSoundProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) 
         else
             OnCommonCommand(dialog, LOWORD(wParam));
         return TRUE;
+    case WM_DESTROY:
+        ReleaseTemplateBitmaps(dialog);
+        return FALSE;
     }
     return FALSE;
 }
@@ -299,6 +302,9 @@ INT_PTR CALLBACK EditSoundProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
         else
             OnCommonCommand(dialog, LOWORD(wParam));
         return TRUE;
+    case WM_DESTROY:
+        ReleaseTemplateBitmaps(dialog);
+        return FALSE;
     }
     return FALSE;
 }

@@ -141,6 +141,9 @@ INT_PTR CALLBACK SoundpackProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
             break;
         }
         return TRUE;
+    case WM_DESTROY:
+        ReleaseTemplateBitmaps(dialog);
+        return FALSE;
     }
     return FALSE;
 }
