@@ -1,6 +1,7 @@
 // Measures the stream engine under Wine: how fast a stream starts, how soon
 // its first frames are mixed, what decoding costs next to the mpg123 tool,
-// and how much heap streaming a long file takes. Prints one table.
+// and how much heap streaming a long file takes. Prints its rows of the
+// bench table.
 //   sonabell-bench <media dir> <mpg123 CPU ms for bench-60s.mp3>
 #include <windows.h>
 
@@ -16,6 +17,7 @@
 #include "audio/engine/heap_meter.h"
 #include "audio/engine/stream_source.h"
 #include "audio/fsound.h"
+#include "tools/bench/bench_common.h"
 
 namespace {
 
@@ -31,17 +33,6 @@ double Median(std::vector<double> v) {
         return -1;
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
-}
-
-double NowMs() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
 }
 
 double ThreadCpuMs() {
@@ -163,33 +154,27 @@ int main(int argc, char** argv) {
     FSOUND_Stream_Close(s);
     FSOUND_Close();
 
-    std::printf("\nSonabell stream engine under Wine (silent device, 44100 Hz, 10 ms period); "
-                "medians of %d runs\n\n",
-                kRuns);
-    std::printf("| %-38s | %9s | %9s | %9s |\n", "", "MP3", "OGG", "WAV");
-    std::printf("|%s|%s|%s|%s|\n", std::string(40, '-').c_str(), std::string(11, '-').c_str(),
-                std::string(11, '-').c_str(), std::string(11, '-').c_str());
-    std::printf("| %-38s | %9.3f | %9.3f | %9.3f |\n", "open + start (ms)", mp3.openStartMs,
-                ogg.openStartMs, wav.openStartMs);
-    std::printf("| %-38s | %9.3f | %9.3f | %9.3f |\n", "start to first mixed frame (ms)",
-                mp3.firstMixMs, ogg.firstMixMs, wav.firstMixMs);
-    std::printf("\n| %-52s | %10s |\n", "decoding 60 s of 128 kbit/s MP3 (median of 5)", "");
-    std::printf("|%s|%s|\n", std::string(54, '-').c_str(), std::string(12, '-').c_str());
-    std::printf("| %-52s | %7.1f ms |\n", "engine, wall time (one busy thread)", decodeWall);
-    std::printf("| %-52s | %7.1f ms |\n", "engine, thread CPU time (coarse under Wine)", decodeCpu);
-    std::printf("| %-52s | %7.1f ms |\n", "mpg123 tool natively, user + system CPU", mpg123Ms);
-    std::printf("| %-52s | %9.2fx |\n", "ratio engine wall / mpg123 CPU",
-                mpg123Ms > 0 ? decodeWall / mpg123Ms : 0.0);
-    std::printf("\n| %-52s | %10s |\n", "peak heap while streaming", "");
-    std::printf("|%s|%s|\n", std::string(54, '-').c_str(), std::string(12, '-').c_str());
-    std::printf("| %-52s | %6.1f KiB |\n", "decoding a 10 s MP3 (counted decoder heap)",
-                peak10s / 1024.0);
-    std::printf("| %-52s | %6.1f KiB |\n", "decoding a 10 min MP3 (counted decoder heap)",
-                peak10min / 1024.0);
-    std::printf("| %-52s | %6.1f KiB |\n", "playing the 10 min MP3 on the device, 3 s",
-                playingPeak / 1024.0);
-    std::printf("| %-52s | %6.1f KiB |\n", "  process private bytes growth meanwhile",
-                static_cast<double>(privatePeak - private0) / 1024.0);
+    const char* formatNames[] = {"MP3", "OGG", "WAV"};
+    const StartFigures* starts[] = {&mp3, &ogg, &wav};
+    for (int i = 0; i < 3; ++i) {
+        std::string label = std::string("engine open + start, ") + formatNames[i];
+        BenchRow(kPlaceEngineStart + i, label.c_str(), starts[i]->openStartMs, "ms");
+        label = std::string("start to first mixed frame (10 ms period), ") + formatNames[i];
+        BenchRow(kPlaceFirstFrame + i, label.c_str(), starts[i]->firstMixMs, "ms");
+    }
+    BenchRow(kPlaceDecoding, "decoding 60 s of 128 kbit/s MP3: engine wall time", decodeWall, "ms");
+    BenchRow(kPlaceDecoding + 1, "  the same, engine thread CPU (coarse under Wine)", decodeCpu,
+             "ms");
+    BenchRow(kPlaceDecoding + 2, "  the same, mpg123 tool natively (user + system CPU)", mpg123Ms,
+             "ms");
+    BenchRow(kPlaceDecoding + 3, "  ratio engine wall / mpg123 CPU",
+             mpg123Ms > 0 ? decodeWall / mpg123Ms : 0.0, "x");
+    BenchRow(kPlaceHeap, "peak decoder heap, 10 s MP3", peak10s / 1024.0, "KiB");
+    BenchRow(kPlaceHeap + 1, "peak decoder heap, 10 min MP3", peak10min / 1024.0, "KiB");
+    BenchRow(kPlaceHeap + 2, "peak decoder heap, playing the 10 min MP3 for 3 s",
+             playingPeak / 1024.0, "KiB");
+    BenchRow(kPlaceHeap + 3, "  process private bytes growth meanwhile",
+             static_cast<double>(privatePeak - private0) / 1024.0, "KiB");
     (void)peak;
     return 0;
 }

@@ -1,5 +1,6 @@
 // The plug-in bench: what users wait for, measured through the plug-in's own
-// code with the real engine (silent output). Prints one table of medians.
+// code with the real engine (silent output). Prints its rows of the bench
+// table, each a median.
 //   sonabell-plugin-bench <media folder> <DLL size in bytes>
 #include "audio/player.h"
 #include "database/registry_store.h"
@@ -9,6 +10,7 @@
 #include "host/plugin.h"
 #include "host/protocol.h"
 #include "soundpack/soundpack.h"
+#include "tools/bench/bench_common.h"
 #include "ui/dialogs.h"
 #include "ui/resource.h"
 
@@ -25,26 +27,15 @@
 
 namespace {
 
-double Now() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return 1000.0 * static_cast<double>(t.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
 // Median milliseconds of runs of work; setup runs before each, untimed.
-double Median(int runs, const std::function<void()>& work,
-              const std::function<void()>& setup = [] {}) {
+double Median(
+    int runs, const std::function<void()>& work, const std::function<void()>& setup = [] {}) {
     std::vector<double> times;
     for (int i = 0; i < runs; ++i) {
         setup();
-        double start = Now();
+        double start = NowMs();
         work();
-        times.push_back(Now() - start);
+        times.push_back(NowMs() - start);
     }
     std::sort(times.begin(), times.end());
     return times[times.size() / 2];
@@ -79,10 +70,6 @@ std::string WritePack(const std::string& folder, int sounds) {
     return path;
 }
 
-void Row(const char* what, double value, const char* unit) {
-    std::printf("| %-58s | %10.3f %-3s |\n", what, value, unit);
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -106,17 +93,13 @@ int main(int argc, char** argv) {
                    static_cast<DWORD>(media.size() + 1));
     RegCloseKey(host);
 
-    std::printf("Sonabell plug-in bench under Wine: medians; the real engine on its silent "
-                "device\n\n");
-    std::printf("| %-58s | %14s |\n", "what", "median");
-    std::printf("|%s|%s|\n", std::string(60, '-').c_str(), std::string(16, '-').c_str());
-
     for (int sounds : {0, 100, 999}) {
         FillRegistry(sounds);
-        double ms = Median(7, [] { Initialize(0, 0, 0); }, [] { Uninitialize(); });
+        double ms = Median(
+            7, [] { Initialize(0, 0, 0); }, [] { Uninitialize(); });
         Uninitialize();
         std::string label = "Initialize with " + std::to_string(sounds) + " sounds";
-        Row(label.c_str(), ms, "ms");
+        BenchRow(kPlaceInitialize + sounds / 100, label.c_str(), ms, "ms");
     }
 
     // 999 sounds loaded: the command search walks the whole table for the last one.
@@ -129,12 +112,14 @@ int main(int argc, char** argv) {
         for (int i = 0; i < calls; ++i)
             ParseCommand("/xSBsound999", "", 0, result);
     });
-    Row("ParseCommand, sound-command form, 999 sounds, per call", ms * 1000.0 / calls, "us");
+    BenchRow(kPlaceParseCommand, "ParseCommand, sound-command form, 999 sounds, per call",
+             ms * 1000.0 / calls, "us");
     ms = Median(5, [&] {
         for (int i = 0; i < calls; ++i)
             ParseCommand("/x123", "hello", 0, result);
     });
-    Row("ParseCommand, raw-index form, per call", ms * 1000.0 / calls, "us");
+    BenchRow(kPlaceParseCommand + 1, "ParseCommand, raw-index form, per call", ms * 1000.0 / calls,
+             "us");
     Uninitialize();
 
     // A received sound, from the notification code to a started stream.
@@ -152,6 +137,7 @@ int main(int argc, char** argv) {
     for (const auto& format : formats)
         CopyFileA((media + "\\" + format.file).c_str(),
                   (media + "\\Sonabell\\" + format.file).c_str(), FALSE);
+    int place = kPlaceReceiveNotify;
     for (const auto& format : formats) {
         AddSound(format.index, "bench", format.file, "");
         LoadSounds();
@@ -162,7 +148,7 @@ int main(int argc, char** argv) {
             ReceiveNotify(code.c_str(), 0, 0, answer);
             ok = ok && answer[0] == '\0';
         });
-        Row(format.label, ms, ok ? "ms" : "ms!");
+        BenchRow(place++, format.label, ms, ok ? "ms" : "ms!");
     }
     Uninitialize();
 
@@ -178,22 +164,25 @@ int main(int argc, char** argv) {
             DispatchMessageA(&message);
         DestroyWindow(panel);
     });
-    Row("configuration panel opening with 999 sounds", ms, "ms");
+    BenchRow(kPlacePanel, "configuration panel opening with 999 sounds", ms, "ms");
 
     // A soundpack of a whole database's worth of sounds, in and out.
     std::string pack = WritePack(media, 999);
-    ms = Median(3, [&] { InstallSoundpack(pack.c_str()); }, [] { ResetDatabase(); });
-    Row("soundpack install, 999 sounds", ms, "ms");
-    ms = Median(3, [&] { UninstallSoundpack(pack.c_str()); },
-                [&] {
-                    ResetDatabase();
-                    InstallSoundpack(pack.c_str());
-                });
-    Row("soundpack uninstall, 999 sounds", ms, "ms");
+    ms = Median(
+        3, [&] { InstallSoundpack(pack.c_str()); }, [] { ResetDatabase(); });
+    BenchRow(kPlaceSoundpack, "soundpack install, 999 sounds", ms, "ms");
+    ms = Median(
+        3, [&] { UninstallSoundpack(pack.c_str()); },
+        [&] {
+            ResetDatabase();
+            InstallSoundpack(pack.c_str());
+        });
+    BenchRow(kPlaceSoundpack + 1, "soundpack uninstall, 999 sounds", ms, "ms");
     ResetDatabase();
     DeleteFileA(pack.c_str());
     SHDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\Kestrune");
 
-    Row("Sonabell.dll, the 32-bit product", static_cast<double>(dllSize) / 1024.0, "KiB");
+    BenchRow(kPlaceDllSize, "Sonabell.dll, the 32-bit product",
+             static_cast<double>(dllSize) / 1024.0, "KiB");
     return 0;
 }

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Runs the engine bench: times the mpg123 tool decoding the same 60 s MP3
-# natively, then starts the bench executable under Wine with that figure.
-# Then the plug-in bench, when given.
+# Runs the bench and prints its one table: times the mpg123 tool decoding
+# the 60 s MP3 natively, runs the plug-in bench (when given) and the engine
+# bench under Wine, and sorts the rows of both by the place each carries.
 #   run-bench.sh <wine-exec.sh> <sonabell-bench.exe> <media dir> [<plugin-bench.exe> <product DLL>]
 # The Wine processes the run may leave behind (a persistent wineserver) would
 # inherit its output and every other open descriptor, and a build tool waiting
@@ -19,9 +19,11 @@ for _ in $(seq $runs); do
   samples+=("$(awk '{ printf "%.1f", ($1 + $2) * 1000 }' <<< "$t")")
 done
 median=$(printf '%s\n' "${samples[@]}" | sort -n | awk -v n=$runs 'NR == int(n / 2) + 1')
-log="$media/bench.log"
+rows="$media/bench-rows.txt"
+: > "$rows"
 status=0
 windows() { # runs a Windows program, its output through a file
+  local log="$media/bench.log"
   (
     for fd in /proc/$BASHPID/fd/*; do
       fd=${fd##*/}
@@ -29,11 +31,17 @@ windows() { # runs a Windows program, its output through a file
     done
     exec "$wine_exec" "$@"
   ) > "$log" 2>&1 < /dev/null || status=$?
-  grep -v '^ALSA lib' "$log" || true
+  grep -E '^[0-9]{4}\|' "$log" >> "$rows" || true
+  grep -Ev '^[0-9]{4}\||^ALSA lib' "$log" >&2 || true
 }
 if [ $# -ge 5 ]; then
   windows "$4" "Z:$(echo "$media" | tr / '\\')" "$(stat -c %s "$5")"
-  echo
 fi
 windows "$exe" "Z:$media" "$median"
+
+echo "Sonabell bench under Wine: medians of 3 to 9 runs; the real engine on its silent device"
+echo
+printf '| %-62s | %15s |\n' "what" "median"
+printf '|%s|%s|\n' "$(printf -- '-%.0s' $(seq 64))" "$(printf -- '-%.0s' $(seq 17))"
+sort -n "$rows" | cut -c5-
 exit $status

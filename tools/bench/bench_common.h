@@ -1,0 +1,40 @@
+// What the two bench programs share: the clock and the row format. Each row
+// carries its place in the table; run-bench.sh sorts the rows of both
+// programs into the one table it prints.
+#ifndef SONABELL_TOOLS_BENCH_COMMON_H
+#define SONABELL_TOOLS_BENCH_COMMON_H
+
+#include <windows.h>
+
+#include <cstdio>
+
+inline double NowMs() {
+    static const LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER t;
+    QueryPerformanceCounter(&t);
+    return 1000.0 * static_cast<double>(t.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+// Places, so the table reads in the order a sound's life runs.
+enum BenchPlace {
+    kPlaceInitialize = 100,
+    kPlaceParseCommand = 200,
+    kPlaceReceiveNotify = 300,
+    kPlaceEngineStart = 310,
+    kPlaceFirstFrame = 320,
+    kPlaceDecoding = 400,
+    kPlacePanel = 500,
+    kPlaceSoundpack = 600,
+    kPlaceDllSize = 700,
+    kPlaceHeap = 800,
+};
+
+inline void BenchRow(int place, const char* what, double value, const char* unit) {
+    std::printf("%04d| %-62s | %10.3f %-4s |\n", place, what, value, unit);
+}
+
+#endif
