@@ -55,6 +55,19 @@ bool ReadTotal(const std::string& path, int* total, int* result) {
     return true;
 }
 
+// What install and uninstall do before their first section: the log line,
+// the full path, the open test and TotalSounds. False, with the result the
+// operation returns, when there is no section to walk.
+bool StartPack(const char* path, std::string* file, int* total, int* result) {
+    AppendErrorLog();
+    *file = FullPath(path);
+    if (!CanOpen(*file)) {
+        *result = kPackUnreadable;
+        return false;
+    }
+    return ReadTotal(*file, total, result);
+}
+
 // A value into the record field; false when it is missing or empty.
 bool ReadText(const std::string& path, const char* section, const char* key, char** field) {
     char value[kValueSize] = "";
@@ -79,13 +92,10 @@ bool InstallSection(const std::string& path, const char* section, SoundRecord* r
 } // namespace
 
 int InstallSoundpack(const char* path) {
-    AppendErrorLog();
-    const std::string file = FullPath(path);
-    if (!CanOpen(file))
-        return kPackUnreadable;
+    std::string file;
     int total = 0;
     int result = kPackDone;
-    if (!ReadTotal(file, &total, &result))
+    if (!StartPack(path, &file, &total, &result))
         return result;
 
     for (int k = 1; k <= total; ++k) {
@@ -131,13 +141,10 @@ int InstallSoundpack(const char* path) {
 }
 
 int UninstallSoundpack(const char* path) {
-    AppendErrorLog();
-    const std::string file = FullPath(path);
-    if (!CanOpen(file))
-        return kPackUnreadable;
+    std::string file;
     int total = 0;
     int result = kPackDone;
-    if (!ReadTotal(file, &total, &result))
+    if (!StartPack(path, &file, &total, &result))
         return result;
 
     // The table must answer each lookup as the registry now stands. A full

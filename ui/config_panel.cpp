@@ -144,14 +144,9 @@ void ReopenIfChanged(HWND panel, INT_PTR result, INT_PTR expected) {
     }
 }
 
+// OK and Cancel are left to OnCommonMessage.
 void OnCommand(HWND panel, int id) {
     switch (id) {
-    case IDOK:
-        EndDialog(panel, 1);
-        break;
-    case IDCANCEL:
-        EndDialog(panel, 2);
-        break;
     case IDC_ADD:
         ReopenIfChanged(
             panel,
@@ -219,10 +214,7 @@ INT_PTR CALLBACK ConfigPanelProc(HWND panel, UINT message, WPARAM wParam, LPARAM
     }
     case WM_COMMAND:
         OnCommand(panel, LOWORD(wParam));
-        return TRUE;
-    case WM_DESTROY:
-        ReleaseTemplateBitmaps(panel);
-        return FALSE;
+        break;
     }
-    return FALSE;
+    return OnCommonMessage(panel, message, wParam);
 }

@@ -36,16 +36,23 @@ void ReleaseTemplateBitmaps(HWND dialog) {
     EnumChildWindows(dialog, ReleaseOneBitmap, 0);
 }
 
-bool EndOnOkOrCancel(HWND dialog, WPARAM wParam) {
-    switch (LOWORD(wParam)) {
-    case IDOK:
-        EndDialog(dialog, 1);
-        return true;
-    case IDCANCEL: // Escape and the close box too
-        EndDialog(dialog, 2);
-        return true;
+INT_PTR OnCommonMessage(HWND dialog, UINT message, WPARAM wParam) {
+    switch (message) {
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDOK:
+            EndDialog(dialog, 1);
+            break;
+        case IDCANCEL: // Escape and the close box too
+            EndDialog(dialog, 2);
+            break;
+        }
+        return TRUE;
+    case WM_DESTROY:
+        ReleaseTemplateBitmaps(dialog);
+        return FALSE;
     }
-    return false;
+    return FALSE;
 }
 
 void ShowErrorDialog(HWND owner) {

@@ -35,8 +35,9 @@ void SetDialogIcon(HWND dialog);
 // template: Wine's static control never frees them (about 75 KB a dialog).
 // Every procedure calls it on WM_DESTROY.
 void ReleaseTemplateBitmaps(HWND dialog);
-// Ends the dialog with 1 on OK and 2 on Cancel; false for any other command.
-bool EndOnOkOrCancel(HWND dialog, WPARAM wParam);
+// The rest of a small dialog's procedure: OK ends it with 1, Cancel with 2,
+// other commands are taken and ignored; WM_DESTROY frees the banner.
+INT_PTR OnCommonMessage(HWND dialog, UINT message, WPARAM wParam);
 // Shows errorReport in the Error dialog owned by `owner`, which empties it.
 void ShowErrorDialog(HWND owner);
 // The number formed by a text's leading decimal digits; 0 when it has none.

@@ -63,36 +63,22 @@ const char kHelpText[] = "SENDING A SOUND\r\n"
 } // namespace
 
 INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
-    switch (message) {
-    case WM_INITDIALOG:
+    if (message == WM_INITDIALOG) {
         SetDialogIcon(dialog);
         SetDlgItemTextA(dialog, IDC_VERSION, SONABELL_VERSION_TEXT);
         return TRUE;
-    case WM_COMMAND:
-        EndOnOkOrCancel(dialog, wParam);
-        return TRUE;
-    case WM_DESTROY:
-        ReleaseTemplateBitmaps(dialog);
-        return FALSE;
     }
-    return FALSE;
+    return OnCommonMessage(dialog, message, wParam);
 }
 
 INT_PTR CALLBACK OkCancelProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
-    switch (message) {
-    case WM_INITDIALOG:
+    if (message == WM_INITDIALOG) {
         SetDialogIcon(dialog);
         // Only the Help template has this box; elsewhere the call finds nothing.
         SetDlgItemTextA(dialog, IDC_HELP_TEXT, kHelpText);
         return TRUE;
-    case WM_COMMAND:
-        EndOnOkOrCancel(dialog, wParam);
-        return TRUE;
-    case WM_DESTROY:
-        ReleaseTemplateBitmaps(dialog);
-        return FALSE;
     }
-    return FALSE;
+    return OnCommonMessage(dialog, message, wParam);
 }
 
 INT_PTR CALLBACK OptionsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
@@ -102,35 +88,23 @@ INT_PTR CALLBACK OptionsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
         CheckDlgButton(dialog, IDC_ENABLE_TOASTS, toastsEnabled ? BST_CHECKED : BST_UNCHECKED);
         return TRUE;
     case WM_COMMAND:
-        if (LOWORD(wParam) == IDC_ENABLE_TOASTS) {
-            // Stored at the click: OK and Cancel only close the dialog.
-            toastsEnabled = IsDlgButtonChecked(dialog, IDC_ENABLE_TOASTS) == BST_CHECKED;
-            StoreSetting("ToastsEnabled", toastsEnabled);
-        } else {
-            EndOnOkOrCancel(dialog, wParam);
-        }
+        if (LOWORD(wParam) != IDC_ENABLE_TOASTS)
+            break;
+        // Stored at the click: OK and Cancel only close the dialog.
+        toastsEnabled = IsDlgButtonChecked(dialog, IDC_ENABLE_TOASTS) == BST_CHECKED;
+        StoreSetting("ToastsEnabled", toastsEnabled);
         return TRUE;
-    case WM_DESTROY:
-        ReleaseTemplateBitmaps(dialog);
-        return FALSE;
     }
-    return FALSE;
+    return OnCommonMessage(dialog, message, wParam);
 }
 
 INT_PTR CALLBACK ErrorProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
-    switch (message) {
-    case WM_INITDIALOG:
+    if (message == WM_INITDIALOG) {
         SetDialogIcon(dialog);
         SetDlgItemTextA(dialog, IDC_ERROR_TEXT, errorReport.c_str());
         // Emptied now, not at close: text added meanwhile waits for the next one.
         errorReport.clear();
         return TRUE;
-    case WM_COMMAND:
-        EndOnOkOrCancel(dialog, wParam);
-        return TRUE;
-    case WM_DESTROY:
-        ReleaseTemplateBitmaps(dialog);
-        return FALSE;
     }
-    return FALSE;
+    return OnCommonMessage(dialog, message, wParam);
 }

@@ -127,7 +127,7 @@ void RefuseEdit(HWND dialog) {
 }
 
 // Shared by both dialogs: the commands that are not create or replace.
-void OnCommonCommand(HWND dialog, int id) {
+void OnOtherCommand(HWND dialog, int id) {
     switch (id) {
     case IDCANCEL:
         EndDialog(dialog, 0);
@@ -201,6 +201,25 @@ void Replace(HWND dialog) {
         ShowErrorDialog(dialog);
 }
 
+// What the add and edit dialogs answer alike; `accept` handles OK.
+INT_PTR OnSoundDialogMessage(HWND dialog, UINT message, WPARAM wParam, void (*accept)(HWND)) {
+    switch (message) {
+    case WM_HELP: // template 113 has no help button: F1 stands in for it
+        PostMessageA(dialog, WM_COMMAND, IDC_HELP_COMMAND, 0);
+        return TRUE;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDOK)
+            accept(dialog);
+        else
+            OnOtherCommand(dialog, LOWORD(wParam));
+        return TRUE;
+    case WM_DESTROY:
+        ReleaseTemplateBitmaps(dialog);
+        return FALSE;
+    }
+    return FALSE;
+}
+
 } // namespace
 
 void ASInit(HWND indexList, IndexListMode mode, int slot) {
@@ -244,8 +263,7 @@ void ASInit(HWND indexList, IndexListMode mode, int slot) {
 }
 
 INT_PTR CALLBACK AddSoundProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
-    switch (message) {
-    case WM_INITDIALOG: {
+    if (message == WM_INITDIALOG) {
         SetDialogIcon(dialog);
         HWND indexList = GetDlgItem(dialog, IDC_INDEX_LIST);
         if (!indexList)
@@ -253,25 +271,11 @@ INT_PTR CALLBACK AddSoundProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) 
         ASInit(indexList, kIndexListAdd, -1);
         return TRUE;
     }
-    case WM_HELP: // template 113 has no help button: F1 stands in for it
-        PostMessageA(dialog, WM_COMMAND, IDC_HELP_COMMAND, 0);
-        return TRUE;
-    case WM_COMMAND:
-        if (LOWORD(wParam) == IDOK)
-            Create(dialog);
-        else
-            OnCommonCommand(dialog, LOWORD(wParam));
-        return TRUE;
-    case WM_DESTROY:
-        ReleaseTemplateBitmaps(dialog);
-        return FALSE;
-    }
-    return FALSE;
+    return OnSoundDialogMessage(dialog, message, wParam, Create);
 }
 
 INT_PTR CALLBACK EditSoundProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
-    switch (message) {
-    case WM_INITDIALOG: {
+    if (message == WM_INITDIALOG) {
         if (selectedRow == -1) {
             RefuseEdit(dialog);
             return TRUE;
@@ -293,18 +297,5 @@ INT_PTR CALLBACK EditSoundProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
         editSlot = -1;
         return TRUE;
     }
-    case WM_HELP:
-        PostMessageA(dialog, WM_COMMAND, IDC_HELP_COMMAND, 0);
-        return TRUE;
-    case WM_COMMAND:
-        if (LOWORD(wParam) == IDOK)
-            Replace(dialog);
-        else
-            OnCommonCommand(dialog, LOWORD(wParam));
-        return TRUE;
-    case WM_DESTROY:
-        ReleaseTemplateBitmaps(dialog);
-        return FALSE;
-    }
-    return FALSE;
+    return OnSoundDialogMessage(dialog, message, wParam, Replace);
 }

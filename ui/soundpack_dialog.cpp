@@ -26,6 +26,28 @@ std::string PathText() {
     return text;
 }
 
+// Tells the user how an install or uninstall ended; true when it walked the
+// pack, which then changed the database.
+bool ReportPackResult(HWND dialog, int result, const char* unreadable, const char* noSounds) {
+    switch (result) {
+    case kPackUnreadable:
+        errorReport = unreadable;
+        ShowErrorDialog(dialog);
+        return false;
+    case kPackNoSounds:
+        errorReport = noSounds;
+        ShowErrorDialog(dialog);
+        return false;
+    case kPackDone:
+        // The lines the operation appended for sounds it could not handle.
+        if (!errorReport.empty())
+            ShowErrorDialog(dialog);
+        databaseChanged = true;
+        return true;
+    }
+    return false;
+}
+
 // An install can show a message box with no owner, which leaves this dialog
 // usable meanwhile: the busy flag keeps a second command from starting.
 void Install(HWND dialog) {
@@ -33,29 +55,16 @@ void Install(HWND dialog) {
         return;
     soundpackBusy = true;
     std::string path = PathText();
-    if (!path.empty()) {
-        switch (InstallSoundpack(path.c_str())) {
-        case kPackUnreadable:
-            errorReport = "Could not open the specified install.ini file. Please check that the "
-                          "file exists, and that you have the relevant permissions to open it";
-            ShowErrorDialog(dialog);
-            break;
-        case kPackNoSounds:
-            errorReport = "Could not determine the number of sounds to add. Either the install.ini "
-                          "file adds 0 sounds, or the file is in some way corrupt. Please try "
-                          "downloading the soundpack again, and if the problem persists, please "
-                          "contact the maker of the soundpack for help.";
-            ShowErrorDialog(dialog);
-            break;
-        case kPackDone:
-            // The lines the install appended for sounds it could not add.
-            if (!errorReport.empty())
-                ShowErrorDialog(dialog);
-            databaseChanged = true;
-            EndDialog(dialog, 1);
-            break;
-        }
-    }
+    if (!path.empty() &&
+        ReportPackResult(
+            dialog, InstallSoundpack(path.c_str()),
+            "Could not open the specified install.ini file. Please check that the file exists, "
+            "and that you have the relevant permissions to open it",
+            "Could not determine the number of sounds to add. Either the install.ini file adds 0 "
+            "sounds, or the file is in some way corrupt. Please try downloading the soundpack "
+            "again, and if the problem persists, please contact the maker of the soundpack for "
+            "help."))
+        EndDialog(dialog, 1);
     soundpackBusy = false;
 }
 
@@ -79,25 +88,13 @@ void Uninstall(HWND dialog) {
     }
     std::string path = PathText();
     EnableControls(dialog, FALSE);
-    switch (UninstallSoundpack(path.c_str())) {
-    case kPackUnreadable:
-        errorReport = "Could not open the specified soundpack.ini file. Please check that the file "
-                      "exists, and that you have the relevant permissions to open it";
-        ShowErrorDialog(dialog);
-        break;
-    case kPackNoSounds:
-        errorReport = "Could not determine the number of sounds to remove. Either the "
-                      "soundpack.ini file lists 0 sounds, or the file is in some way corrupt, so "
-                      "nothing was removed.";
-        ShowErrorDialog(dialog);
-        break;
-    case kPackDone:
-        if (!errorReport.empty())
-            ShowErrorDialog(dialog);
-        databaseChanged = true;
+    if (ReportPackResult(
+            dialog, UninstallSoundpack(path.c_str()),
+            "Could not open the specified soundpack.ini file. Please check that the file exists, "
+            "and that you have the relevant permissions to open it",
+            "Could not determine the number of sounds to remove. Either the soundpack.ini file "
+            "lists 0 sounds, or the file is in some way corrupt, so nothing was removed."))
         EndDialog(dialog, 3);
-        break;
-    }
     EnableControls(dialog, TRUE);
     soundpackBusy = false;
 }
