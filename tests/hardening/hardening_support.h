@@ -7,23 +7,12 @@
 #include <windows.h>
 
 #include "clean_state.h"
+#include "host_side.h"
 
 #include <set>
 #include <string>
 
 namespace testing_support {
-
-constexpr size_t kHostCapacity = 1024; // the host's result buffer
-
-// The host's result buffer followed by 64 fence bytes nothing may write.
-struct HostBuffer {
-    HostBuffer() : bytes(kHostCapacity + 64, '\xA5') {}
-    char* data() { return &bytes[0]; }
-    std::string text() const { return std::string(bytes.c_str()); }
-    bool untouched() const { return bytes == std::string(kHostCapacity + 64, '\xA5'); }
-    bool tailIntact() const { return bytes.substr(kHostCapacity) == std::string(64, '\xA5'); }
-    std::string bytes;
-};
 
 // Two pages: the first readable and writable, the second PAGE_NOACCESS, so
 // any read past the end of the first faults at once.
@@ -41,10 +30,6 @@ class GuardedPage {
     size_t page_ = 0;
 };
 
-// ReceiveNotify's error lines.
-extern const std::string kMissingLine;
-extern const std::string kNotOpenedLine;
-extern const std::string kNotStartedLine;
 // What a sound that exists may answer: it played, or the library refused it.
 const std::set<std::string>& ExistingFileAnswers();
 
@@ -58,9 +43,6 @@ std::string RandomBytes(size_t n, unsigned seed);
 // thread pool keeps idle worker threads (and their handles) for a while, so
 // a reading above the limits is taken again a few times before it counts.
 void ExpectFlat(const ResourceCounts& start, const char* soak);
-
-// Writes the plug-in's two switches under the settings key.
-void WriteSwitches(bool sounds, bool toasts);
 
 } // namespace testing_support
 

@@ -8,6 +8,8 @@
 #include "host/host_contract.h"
 
 #include "clean_state.h"
+#include "host_side.h"
+#include "player_world.h"
 #include "recording_engine.h"
 #include "sound_folder.h"
 #include "toast_catcher.h"
@@ -21,48 +23,12 @@ using recording_engine::calls;
 
 namespace {
 
-const std::string kMissingLine = "\x03"
-                                 "7Sonabell Plugin: Sorry you do not have the file requested "
-                                 "installed on your computer";
-const std::string kNotOpenedLine = "\x03"
-                                   "7Sonabell Plugin: Sorry, there was an error opening the sound "
-                                   "file";
-const std::string kNotStartedLine = "\x03"
-                                    "7Sonabell Plugin: Sorry, the sound could not be played :(";
-
-// The host's buffer, canary-filled, with canaries beyond its capacity too.
-struct HostBuffer {
-    HostBuffer() : bytes(kResultCapacity + 64, '\xA5') {}
-    char* data() { return &bytes[0]; }
-    std::string text() const { return std::string(bytes.c_str()); }
-    bool untouched() const { return bytes == std::string(kResultCapacity + 64, '\xA5'); }
-    std::string bytes;
-};
-
-class NotifyTest : public CleanRegistryTest {
+class NotifyTest : public PlayerWorldTest {
   protected:
-    void SetUp() override {
-        CleanRegistryTest::SetUp();
-        recording_engine::Reset();
-        currentStream = nullptr;
-        audioReady = false;
-        soundsEnabled = true;
-        toastsEnabled = false;
-        ClearSoundTable();
-        folder.PointHostHere();
-    }
-    void TearDown() override {
-        if (currentStream)
-            FSOUND_Stream_Close(currentStream);
-        currentStream = nullptr;
-        ClearSoundTable();
-        CleanRegistryTest::TearDown();
-    }
     int Notify(const char* code) { return ReceiveNotify(code, 0, 0, result.data()); }
     std::string Open(const std::string& file) {
         return "FSOUND_Stream_OpenFile(" + folder.SoundPath(file) + ", 0, 0)";
     }
-    SoundFolder folder;
     HostBuffer result;
 };
 
@@ -188,7 +154,7 @@ TEST_F(SubCommandTest, EnableAndDisableSwitchSoundsInMemoryOnly) {
         ASSERT_EQ(1, ParseCommand(c.word, "ignored", 0, answer.data())) << c.word;
         EXPECT_EQ(c.enabled, soundsEnabled) << c.word;
         EXPECT_EQ("", answer.text());
-        EXPECT_EQ(std::string(kResultCapacity + 63, '\xA5'), answer.bytes.substr(1));
+        EXPECT_EQ(std::string(kHostCapacity + 63, '\xA5'), answer.bytes.substr(1));
     }
     EXPECT_EQ(before, SnapshotRegistry());
 }

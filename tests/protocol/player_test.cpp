@@ -6,6 +6,7 @@
 #include "database/sound_table.h"
 
 #include "clean_state.h"
+#include "player_world.h"
 #include "recording_engine.h"
 #include "sound_folder.h"
 
@@ -38,26 +39,7 @@ std::string Open(const std::string& path) {
     return "FSOUND_Stream_OpenFile(" + path + ", 0, 0)";
 }
 
-class PlayerTest : public CleanRegistryTest {
-  protected:
-    void SetUp() override {
-        CleanRegistryTest::SetUp();
-        recording_engine::Reset();
-        currentStream = nullptr;
-        audioReady = false;
-        soundsEnabled = true;
-        ClearSoundTable();
-        folder.PointHostHere();
-    }
-    void TearDown() override {
-        if (currentStream)
-            FSOUND_Stream_Close(currentStream);
-        currentStream = nullptr;
-        ClearSoundTable();
-        CleanRegistryTest::TearDown();
-    }
-    SoundFolder folder;
-};
+class PlayerTest : public PlayerWorldTest {};
 
 TEST_F(PlayerTest, ResolvesTheRecordsFileOrTheIndexWithMp3) {
     AddRecord("7", "hi", "ding.wav", "Hello");

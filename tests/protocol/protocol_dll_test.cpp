@@ -2,6 +2,7 @@
 // The DLL carries whatever engine the build links; these tests only need one
 // that opens and starts the files the sound folder holds.
 #include "clean_state.h"
+#include "host_side.h"
 #include "plugin_dll.h"
 #include "sound_folder.h"
 #include "toast_catcher.h"
@@ -15,34 +16,9 @@ using namespace testing_support;
 
 namespace {
 
-constexpr size_t kCapacity = 1024; // the host's result buffer
 const std::string kMark = "\x12SB";
 const std::string kRawDefault = "\x03"
                                 "7Incoming Sonabell Sound(8)";
-const std::string kMissingLine = "\x03"
-                                 "7Sonabell Plugin: Sorry you do not have the file requested "
-                                 "installed on your computer";
-
-struct HostBuffer {
-    HostBuffer() : bytes(kCapacity + 64, '\xA5') {}
-    char* data() { return &bytes[0]; }
-    std::string text() const { return std::string(bytes.c_str()); }
-    bool untouched() const { return bytes == std::string(kCapacity + 64, '\xA5'); }
-    bool tailIntact() const { return bytes.substr(kCapacity) == std::string(64, '\xA5'); }
-    std::string bytes;
-};
-
-void WriteSettings(bool sounds, bool toasts) {
-    CreateSettingsKey();
-    HKEY key;
-    ASSERT_EQ(ERROR_SUCCESS,
-              RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_SET_VALUE, &key));
-    const BYTE soundsByte = sounds ? 1 : 0, toastsByte = toasts ? 1 : 0;
-    RegSetValueExA(key, "SoundsEnabled", 0, REG_BINARY, &soundsByte, 1);
-    RegSetValueExA(key, "ToastsEnabled", 0, REG_BINARY, &toastsByte, 1);
-    RegCloseKey(key);
-}
-
 class ProtocolDllTest : public CleanRegistryTest {
   protected:
     void SetUp() override {
@@ -57,7 +33,7 @@ class ProtocolDllTest : public CleanRegistryTest {
         CleanRegistryTest::TearDown();
     }
     void Start(bool sounds = true, bool toasts = false) {
-        WriteSettings(sounds, toasts);
+        WriteSwitches(sounds, toasts);
         ASSERT_EQ(1, dll.Initialize(0, 0, 0));
         initialized = true;
     }
@@ -200,7 +176,7 @@ TEST_F(ProtocolDllTest, ExistingFilesPlayAndLeadingZerosNameTheirOwnFile) {
     HostBuffer now;
     ASSERT_EQ(1, Notify("SB7  Hello", now));
     EXPECT_EQ("", now.text());
-    EXPECT_EQ(std::string(kCapacity + 63, '\xA5'), now.bytes.substr(1));
+    EXPECT_EQ(std::string(kHostCapacity + 63, '\xA5'), now.bytes.substr(1));
 }
 
 TEST_F(ProtocolDllTest, WithSoundsOffAnExistingFileAnswersEmpty) {
