@@ -6,6 +6,7 @@
 #include "ui/resource.h"
 
 #include <commctrl.h>
+#include <commdlg.h>
 
 #include <climits>
 
@@ -53,6 +54,21 @@ INT_PTR OnCommonMessage(HWND dialog, UINT message, WPARAM wParam) {
         return FALSE;
     }
     return FALSE;
+}
+
+void BrowseIntoField(HWND dialog, HWND field, const char* filter) {
+    char path[MAX_PATH] = "";
+    OPENFILENAMEA open = {};
+    open.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
+    open.hwndOwner = dialog;
+    open.lpstrFilter = filter;
+    open.nFilterIndex = 0;
+    open.lpstrFile = path;
+    open.nMaxFile = sizeof path;
+    open.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
+    open.lpstrDefExt = "ini";
+    if (GetOpenFileNameA(&open))
+        SendMessageA(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path));
 }
 
 void ShowErrorDialog(HWND owner) {

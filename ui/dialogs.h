@@ -38,6 +38,9 @@ void ReleaseTemplateBitmaps(HWND dialog);
 // The rest of a small dialog's procedure: OK ends it with 1, Cancel with 2,
 // other commands are taken and ignored; WM_DESTROY frees the banner.
 INT_PTR OnCommonMessage(HWND dialog, UINT message, WPARAM wParam);
+// The Open dialog over `dialog`; the chosen path goes into the edit `field`.
+// `filter` is in the OPENFILENAME form (pairs, each part zero-ended).
+void BrowseIntoField(HWND dialog, HWND field, const char* filter);
 // Shows errorReport in the Error dialog owned by `owner`, which empties it.
 void ShowErrorDialog(HWND owner);
 // The number formed by a text's leading decimal digits; 0 when it has none.

@@ -9,7 +9,6 @@
 #include "ui/resource.h"
 
 #include <commctrl.h>
-#include <commdlg.h>
 
 #include <cstring>
 #include <string>
@@ -83,20 +82,10 @@ bool SetAddFailureReport(int result) {
 }
 
 void Browse(HWND dialog) {
-    char path[MAX_PATH] = "";
-    OPENFILENAMEA open = {};
-    open.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
-    open.hwndOwner = dialog;
-    open.lpstrFilter = "MP3 Files\0*.mp3\0Wave files\0*.wav\0Windows Media Audio files\0*.wma\0"
-                       "MP2 files\0*.mp2\0ASF files\0*.asf\0OGG files\0*.ogg\0RAW files\0*.raw\0"
-                       "All Files\0*.*\0";
-    open.nFilterIndex = 0;
-    open.lpstrFile = path;
-    open.nMaxFile = sizeof path;
-    open.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
-    open.lpstrDefExt = "ini";
-    if (GetOpenFileNameA(&open))
-        SendDlgItemMessageA(dialog, IDC_FILENAME, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path));
+    BrowseIntoField(dialog, GetDlgItem(dialog, IDC_FILENAME),
+                    "MP3 Files\0*.mp3\0Wave files\0*.wav\0Windows Media Audio files\0*.wma\0"
+                    "MP2 files\0*.mp2\0ASF files\0*.asf\0OGG files\0*.ogg\0RAW files\0*.raw\0"
+                    "All Files\0*.*\0");
 }
 
 void ShowHelp(HWND dialog) {

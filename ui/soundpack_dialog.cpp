@@ -8,7 +8,6 @@
 #include "ui/panel_state.h"
 #include "ui/resource.h"
 
-#include <commdlg.h>
 
 #include <string>
 
@@ -100,18 +99,7 @@ void Uninstall(HWND dialog) {
 }
 
 void Browse(HWND dialog) {
-    char path[MAX_PATH] = "";
-    OPENFILENAMEA open = {};
-    open.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
-    open.hwndOwner = dialog;
-    open.lpstrFilter = "INI Files (*.ini)\0*.ini\0All Files (*.*)\0*.*\0";
-    open.nFilterIndex = 0;
-    open.lpstrFile = path;
-    open.nMaxFile = sizeof path;
-    open.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
-    open.lpstrDefExt = "ini";
-    if (GetOpenFileNameA(&open))
-        SendMessageA(pathEdit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path));
+    BrowseIntoField(dialog, pathEdit, "INI Files (*.ini)\0*.ini\0All Files (*.*)\0*.*\0");
 }
 
 } // namespace
