@@ -44,7 +44,13 @@ void ShowNumberBox(int number, const char* caption) {
 int AppendErrorLog() {
     // Text mode: every "\n" below reaches the disk as CR LF, so "\r\n" gives
     // CR CR LF. Readers of the log expect exactly that.
+    // F: may be an empty card reader or disc drive: without this the open
+    // could stop the install on the system's "no disk" box.
+    DWORD oldMode = 0;
+    const BOOL modeSet = SetThreadErrorMode(SEM_FAILCRITICALERRORS, &oldMode);
     FILE* log = std::fopen(SONABELL_ERROR_LOG_PATH, "a+");
+    if (modeSet)
+        SetThreadErrorMode(oldMode, nullptr);
     if (!log)
         return -2;
     std::string text = "\n\n";

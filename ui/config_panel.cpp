@@ -90,10 +90,29 @@ void OnRowClick(const NMITEMACTIVATE* click) {
     selectedRow = row;
 }
 
+// The first record whose index text is exactly `text`, or null.
+const SoundRecord* RecordWithIndexText(const std::string& text) {
+    for (int i = 0; i < soundTable.count && i < kTableCapacity; ++i) {
+        const SoundRecord* record = soundTable.slots[i];
+        if (record && text == TextOrEmpty(record->indexText))
+            return record;
+    }
+    return nullptr;
+}
+
 void OnRowActivate(HWND panel, const NMITEMACTIVATE* activation) {
-    const SoundRecord* record = RecordInRow(RowAt(activation->ptAction));
+    const int row = RowAt(activation->ptAction);
+    const SoundRecord* record = RecordInRow(row);
     if (!record)
         return;
+    // A "reload" typed in the chat while the panel is open rebuilds the table
+    // in registry order under the rows: send the sound the row shows.
+    const std::string shown = ReadRowIndexText(row);
+    if (shown != TextOrEmpty(record->indexText)) {
+        record = RecordWithIndexText(shown);
+        if (!record)
+            return;
+    }
     hasChosenCommand = true;
     chosenCommand = TextOrEmpty(record->command);
     EndDialog(panel, 1);
@@ -109,15 +128,8 @@ void DeleteChosenSound(HWND panel) {
     if (DialogBoxParamA(moduleHandle, MAKEINTRESOURCEA(IDD_CONFIRM_DELETE), panel, OkCancelProc,
                         0) != 1)
         return;
-    char indexText[4];
-    ReadRowIndexText(selectedRow, indexText);
-    for (int i = 0; i < soundTable.count && i < kTableCapacity; ++i) {
-        const SoundRecord* record = soundTable.slots[i];
-        if (record && std::strcmp(TextOrEmpty(record->indexText), indexText) == 0) {
-            DeleteSound(record);
-            break;
-        }
-    }
+    if (const SoundRecord* record = RecordWithIndexText(ReadRowIndexText(selectedRow)))
+        DeleteSound(record);
     ClearSoundTable();
     LoadSounds();
     EndDialog(panel, kPanelReopen);
@@ -130,9 +142,7 @@ void PlayChosenSound(HWND panel) {
         ShowErrorDialog(panel);
         return;
     }
-    char indexText[4];
-    ReadRowIndexText(selectedRow, indexText);
-    PlaySoundByIndex(LeadingNumber(indexText), true);
+    PlaySoundByIndex(LeadingNumber(ReadRowIndexText(selectedRow).c_str()), true);
 }
 
 // After Add and SoundPacks: a child that reports its change by its result or

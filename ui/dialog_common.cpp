@@ -9,6 +9,7 @@
 #include <commdlg.h>
 
 #include <climits>
+#include <string>
 
 void SetDialogIcon(HWND dialog) {
     SendMessageA(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(pluginIcon));
@@ -86,8 +87,11 @@ int LeadingNumber(const char* text) {
     return value;
 }
 
-void ReadRowIndexText(int row, char (&text)[4]) {
-    text[0] = text[1] = text[2] = text[3] = '\0';
+std::string ReadRowIndexText(int row) {
+    // Whole: a soundpack can give an index of up to 255 characters (the
+    // registry's limit for a key name). Cut to 3, "1000" would read as "100"
+    // and Delete, Edit and Play would act on another sound.
+    char text[256] = "";
     LVITEMA item = {};
     item.mask = LVIF_TEXT;
     item.iItem = row;
@@ -96,5 +100,6 @@ void ReadRowIndexText(int row, char (&text)[4]) {
     item.cchTextMax = sizeof text;
     // A row that does not exist leaves the buffer as it was: empty.
     SendMessageA(soundListView, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-    text[3] = '\0';
+    text[sizeof text - 1] = '\0';
+    return text;
 }

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 // Small dialogs: About (101), Help and Confirm Delete (114, 126, generic
 // OK/Cancel), Options (127), Error (124).
 INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
@@ -46,8 +48,8 @@ void ShowErrorDialog(HWND owner);
 // The number formed by a text's leading decimal digits; 0 when it has none.
 // Saturates instead of overflowing.
 int LeadingNumber(const char* text);
-// The index text (sub-item 0) of one row of the panel's list, at most 3
-// characters; empty when the row does not exist.
-void ReadRowIndexText(int row, char (&text)[4]);
+// The index text (sub-item 0) of one row of the panel's list, whole; empty
+// when the row does not exist.
+std::string ReadRowIndexText(int row);
 
 #endif

@@ -148,9 +148,7 @@ void Replace(HWND dialog) {
         RefuseEdit(dialog);
         return;
     }
-    char rowText[4];
-    ReadRowIndexText(selectedRow, rowText);
-    editSlot = SlotOfIndexText(rowText, true);
+    editSlot = SlotOfIndexText(ReadRowIndexText(selectedRow).c_str(), true);
     if (editSlot == -1) {
         // The list is older than the table: the row names no sound.
         RefuseEdit(dialog);
@@ -163,9 +161,10 @@ void Replace(HWND dialog) {
     ClearSoundTable();
     editSlot = -1;
     if (deleteResult != kStoreDone) {
+        // The table is whole again before the box: the chat goes on behind it.
+        LoadSounds();
         MessageBoxA(nullptr, deleteResult == kStoreNoDatabase ? "DB unavailable" : "Diff err", "",
                     MB_OK);
-        LoadSounds();
         return;
     }
     SoundTexts after = ReadFields(dialog);
@@ -269,9 +268,7 @@ INT_PTR CALLBACK EditSoundProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
             RefuseEdit(dialog);
             return TRUE;
         }
-        char rowText[4];
-        ReadRowIndexText(selectedRow, rowText);
-        editSlot = SlotOfIndexText(rowText, false);
+        editSlot = SlotOfIndexText(ReadRowIndexText(selectedRow).c_str(), false);
         if (editSlot == -1) {
             RefuseEdit(dialog);
             return TRUE;

@@ -8,7 +8,6 @@
 #include "ui/panel_state.h"
 #include "ui/resource.h"
 
-
 #include <string>
 
 bool soundpackBusy = false;

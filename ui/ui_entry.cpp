@@ -23,11 +23,23 @@ bool RunAboutDialog() {
 }
 
 bool RunConfigPanel(char* result, size_t capacity) {
+    // The panel has no owner, so the chat can ask for it again while it is
+    // open. One panel at a time: its list view and rows are global state.
+    static bool panelRunning = false;
+    if (panelRunning) {
+        if (soundListView)
+            SetForegroundWindow(GetParent(soundListView));
+        if (result && capacity > 0)
+            result[0] = '\0';
+        return true;
+    }
+    panelRunning = true;
     RegisterControlClasses();
     // Every change ends the panel with 1001; opening it again shows the change.
     while (DialogBoxParamA(moduleHandle, MAKEINTRESOURCEA(IDD_CONFIG_PANEL), nullptr,
                            ConfigPanelProc, 0) == 1001) {
     }
+    panelRunning = false;
     if (!result || capacity == 0)
         return true;
     result[0] = '\0';

@@ -343,6 +343,73 @@ TEST_F(ConfigPanelTest, PlayPlaysTheChosenRowEvenWhenSoundsAreOff) {
     RemoveDirectoryA(pluginDir.c_str());
 }
 
+int SlotOf(const char* index) {
+    for (int i = 0; i < soundTable.count; ++i)
+        if (soundTable.slots[i] && std::strcmp(soundTable.slots[i]->indexText, index) == 0)
+            return i;
+    return -1;
+}
+
+// A soundpack can give an index longer than 3 characters. Its row must not
+// be read as its first three: "1000" is not sound 100.
+TEST_F(ConfigPanelTest, LongIndexRowsActOnTheirOwnSound) {
+    GiveSounds({{"100", "hundred", "\\100.mp3", ""}, {"1000", "thousand", "\\1000.mp3", ""}});
+    const int row = SlotOf("1000");
+    ASSERT_NE(-1, row);
+    std::string editedCommand;
+    HWND panelWindow = nullptr;
+    driver.Expect(kPanel, [&](HWND panel) {
+        panelWindow = panel;
+        ClickRow(PanelList(panel), row);
+        PostMessageA(panel, WM_COMMAND, IDC_EDIT, 0);
+    });
+    driver.Expect(kAddSounds, [&](HWND dialog) {
+        editedCommand = UiDriver::ControlText(dialog, IDC_COMMAND);
+        UiDriver::Click(dialog, IDCANCEL);
+        driver.Later([&] { PostMessageA(panelWindow, WM_COMMAND, IDC_DELETE, 0); });
+    });
+    driver.Expect(kConfirmDelete, UiDriver::Press(IDOK));
+    driver.Expect(kPanel, UiDriver::Press(IDOK));
+    RunPanel();
+    EXPECT_EQ("thousand", editedCommand);
+    EXPECT_EQ((std::vector<std::string>{"100"}), SoundKeys());
+    EXPECT_TRUE(driver.unexpected.empty());
+}
+
+// The panel has no owner, so the chat can ask for it again while it is
+// open: the open one is the only one, and it keeps working.
+TEST_F(ConfigPanelTest, ConfigAskedAgainWhileOpenKeepsOnePanel) {
+    GiveSounds(kThree);
+    char again[16];
+    std::memset(again, 'x', sizeof again);
+    bool handled = false;
+    driver.Expect(kPanel, [&](HWND panel) {
+        handled = RunConfigPanel(again, sizeof again);
+        DoubleClickRow(PanelList(panel), 1);
+    });
+    EXPECT_EQ(std::string("/xSB") + soundTable.slots[1]->command, RunPanel());
+    EXPECT_TRUE(handled);
+    EXPECT_EQ("", std::string(again));
+    EXPECT_TRUE(driver.unexpected.empty());
+}
+
+// A "reload" typed in the chat while the panel is open rebuilds the table in
+// registry order under the rows; a double-click still sends the sound its
+// row shows.
+TEST_F(ConfigPanelTest, ActivationAfterAReloadSendsTheSoundTheRowShows) {
+    GiveSounds({{"1", "one", "", ""}, {"2", "two", "", ""}, {"5", "five", "", ""}});
+    testing_support::PutSound("3", "three", "", "");
+    LoadSounds(); // as after an add: the new sound comes last
+    ASSERT_EQ(3, SlotOf("3"));
+    driver.Expect(kPanel, [&](HWND panel) {
+        ClearSoundTable();
+        LoadSounds();
+        ASSERT_NE(3, SlotOf("3"));
+        DoubleClickRow(PanelList(panel), 3);
+    });
+    EXPECT_EQ("/xSBthree", RunPanel());
+}
+
 } // namespace
 
 // The panel is rebuilt after every change, so a session opens it many times:

@@ -114,7 +114,7 @@ TEST_F(SmallDialogTest, HelpExplainsCommandsAndSoundpacks) {
         UiDriver::Click(dialog, IDOK);
     });
     Open(IDD_HELP, OkCancelProc);
-    for (const char* word : {"/xSBwelcome", "/xSB7", "/xSBabout", "/xSBconfig", "/xSBoptions",
+    for (const char* word : {"/xSBwelcome", "/x7", "/xSBabout", "/xSBconfig", "/xSBoptions",
                              "/xSBreload", "/xSBenable", "/xSBdisable", "/xSBDumpDatabase",
                              "install.ini", "7.mp3", "Sonabell folder"})
         EXPECT_NE(std::string::npos, help.find(word)) << word;

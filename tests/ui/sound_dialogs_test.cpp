@@ -9,6 +9,7 @@
 #include "ui/resource.h"
 
 #include <commctrl.h>
+#include <shlwapi.h>
 
 #include <gtest/gtest.h>
 
@@ -287,6 +288,36 @@ TEST_F(SoundDialogTest, EditWithoutChangesWritesTheSameSoundAgain) {
     EXPECT_EQ(3, soundTable.count);
 }
 
+// Another program removed the sound's key while its edit dialog was open:
+// the box that says so appears over a table that already holds the rest, so
+// the chat behind it goes on sending and playing them.
+TEST_F(SoundDialogTest, EditOfAVanishedKeyReloadsTheTableBeforeItsBox) {
+    GiveSounds(kEditable);
+    int countDuringBox = -1;
+    HWND editDialog = nullptr;
+    ThroughPanel(
+        IDC_EDIT,
+        [&](HWND dialog) {
+            editDialog = dialog;
+            SHDeleteKeyA(HKEY_LOCAL_MACHINE,
+                         (std::string(testing_support::kSoundsKey) + "\\2").c_str());
+            UiDriver::Click(dialog, IDOK);
+        },
+        RowOf("2"));
+    driver.Expect("", [&](HWND box) {
+        countDuringBox = soundTable.count;
+        UiDriver::Click(box, IDOK);
+        driver.Later([&] {
+            UiDriver::Click(editDialog, IDCANCEL);
+            ClosePanelLater();
+        });
+    });
+    RunPanel();
+    EXPECT_EQ(2, countDuringBox);
+    EXPECT_EQ((std::vector<std::string>{"1", "5"}), SortedKeys());
+    EXPECT_TRUE(driver.unexpected.empty());
+}
+
 TEST_F(SoundDialogTest, EditToAnIndexInUseKeepsTheOldSound) {
     GiveSounds(kEditable);
     std::string before = testing_support::SnapshotRegistry();
@@ -346,9 +377,7 @@ TEST_F(SoundDialogTest, EditOfNoSoundGivesItsMessageAndMinus201) {
         if (c.removedWhileOpen) {
             driver.Expect(kAddSounds, [&](HWND dialog) {
                 // Another program removes the sound; the table follows.
-                char text[4];
-                ReadRowIndexText(c.row, text);
-                DeleteSoundNumber(LeadingNumber(text));
+                DeleteSoundNumber(LeadingNumber(ReadRowIndexText(c.row).c_str()));
                 ClearSoundTable();
                 LoadSounds();
                 UiDriver::Click(dialog, IDOK);
