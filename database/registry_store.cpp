@@ -110,8 +110,8 @@ int LoadSounds() {
         // Key names are at most 255 characters: read them whole.
         char name[256] = "";
         DWORD nameLength = sizeof name;
-        if (RegEnumKeyExA(sounds.get(), i, name, &nameLength, nullptr, nullptr, nullptr,
-                          nullptr) != ERROR_SUCCESS)
+        if (RegEnumKeyExA(sounds.get(), i, name, &nameLength, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
             continue; // the key changed under us; this position has no name
         if (FindSound(name, kFieldIndexText) != kNotFound)
             continue;
@@ -157,7 +157,9 @@ int WriteSound(const SoundRecord* record) {
     return kStoreDone;
 }
 
-int DeleteSound(const SoundRecord* record) { return DeleteSubKey(TextOrEmpty(record->indexText)); }
+int DeleteSound(const SoundRecord* record) {
+    return DeleteSubKey(TextOrEmpty(record->indexText));
+}
 
 int DeleteSoundNumber(int number) {
     if (number < 0 || number > 999)

@@ -42,6 +42,8 @@ int ClearSoundTable();
 
 // A record's text, or "" when it is absent: for readers that must not fail
 // on a record whose creator has not filled it yet.
-inline const char* TextOrEmpty(const char* text) { return text ? text : ""; }
+inline const char* TextOrEmpty(const char* text) {
+    return text ? text : "";
+}
 
 #endif

@@ -22,7 +22,9 @@ void ReleaseIcons() {
     smallPluginIcon = nullptr;
 }
 
-void PutText(unsigned char* at, const char* text) { std::memcpy(at, text, std::strlen(text) + 1); }
+void PutText(unsigned char* at, const char* text) {
+    std::memcpy(at, text, std::strlen(text) + 1);
+}
 } // namespace
 
 extern "C" int WINAPI Initialize(UINT_PTR, UINT_PTR, UINT_PTR) {
@@ -63,4 +65,6 @@ extern "C" int WINAPI PublishInfo(char* name, unsigned char* commandInfo, int* r
     return 1;
 }
 
-extern "C" int WINAPI ParseTag(UINT_PTR, UINT_PTR, UINT_PTR) { return 0; }
+extern "C" int WINAPI ParseTag(UINT_PTR, UINT_PTR, UINT_PTR) {
+    return 0;
+}

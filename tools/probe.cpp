@@ -23,7 +23,8 @@ int main(int argc, char** argv) {
         return 3;
     }
     char name[64] = "";
-    std::vector<unsigned char> info(kCommandInfoAuxOffset + kCommandInfoMaxCommands * kCommandInfoAuxSize);
+    std::vector<unsigned char> info(kCommandInfoAuxOffset +
+                                    kCommandInfoMaxCommands * kCommandInfoAuxSize);
     int reserved = -1;
     int result = publishInfo(name, info.data(), &reserved);
     int count = 0;
@@ -33,8 +34,10 @@ int main(int argc, char** argv) {
     std::printf("  menu commands: %d\n", count);
     for (int i = 0; i < count && i < static_cast<int>(kCommandInfoMaxCommands); ++i) {
         std::printf("    %-12s -> /%s\n",
-                    reinterpret_cast<const char*>(&info[kCommandInfoCaptionOffset + i * kCommandInfoCaptionSize]),
-                    reinterpret_cast<const char*>(&info[kCommandInfoNameOffset + i * kCommandInfoNameSize]));
+                    reinterpret_cast<const char*>(
+                        &info[kCommandInfoCaptionOffset + i * kCommandInfoCaptionSize]),
+                    reinterpret_cast<const char*>(
+                        &info[kCommandInfoNameOffset + i * kCommandInfoNameSize]));
     }
     std::printf("  reserved word: %d\n", reserved);
     FreeLibrary(dll);

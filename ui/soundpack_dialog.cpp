@@ -125,9 +125,7 @@ INT_PTR CALLBACK SoundpackProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
             break;
         }
         return TRUE;
-    case WM_DESTROY:
-        ReleaseTemplateBitmaps(dialog);
-        return FALSE;
     }
-    return FALSE;
+    // Its Cancel ends it with 0, so only the rest is common.
+    return OnCommonMessage(dialog, message, wParam);
 }

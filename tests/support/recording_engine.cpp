@@ -53,8 +53,8 @@ signed char FSOUND_API FSOUND_Init(int mixRate, int channels, unsigned int flags
     return 1;
 }
 FSOUND_STREAM* FSOUND_API FSOUND_Stream_OpenFile(const char* path, unsigned int mode, int length) {
-    std::string call = "FSOUND_Stream_OpenFile(" + std::string(path) + ", " +
-                       std::to_string(mode) + ", " + std::to_string(length) + ")";
+    std::string call = "FSOUND_Stream_OpenFile(" + std::string(path) + ", " + std::to_string(mode) +
+                       ", " + std::to_string(length) + ")";
     if (refusedPaths.count(path)) {
         calls.push_back(call + " -> 0");
         return nullptr;
@@ -79,5 +79,7 @@ signed char FSOUND_API FSOUND_Stream_Close(FSOUND_STREAM* stream) {
     }
     return 1;
 }
-void FSOUND_API FSOUND_Close(void) { calls.push_back("FSOUND_Close()"); }
+void FSOUND_API FSOUND_Close(void) {
+    calls.push_back("FSOUND_Close()");
+}
 }

@@ -74,7 +74,7 @@ TEST_F(DllTest, InitializeLoadsTheRegistryAndCyclesCleanly) {
 TEST_F(DllTest, ReloadingTheDllStartsFromFreshGlobals) {
     PutSound("1", "a", "a.mp3", "m");
     dll.Initialize(0, 0, 0);
-    dll.Uninitialize(); // a host ends the plug-in before it unloads it
+    dll.Uninitialize();          // a host ends the plug-in before it unloads it
     dll.Load(SONABELL_DLL_PATH); // FreeLibrary, then LoadLibrary
     ASSERT_NE(nullptr, dll.module);
     EXPECT_EQ(1, dll.Initialize(0, 0, 0));

@@ -20,7 +20,9 @@ class RegistryStoreTest : public CleanRegistryTest {
         ClearSoundTable();
         CleanRegistryTest::TearDown();
     }
-    static std::string Sound(const std::string& index) { return std::string(kSoundsKey) + "\\" + index; }
+    static std::string Sound(const std::string& index) {
+        return std::string(kSoundsKey) + "\\" + index;
+    }
     static const SoundRecord* Slot(int i) { return soundTable.slots[i]; }
 };
 
@@ -34,7 +36,8 @@ TEST_F(RegistryStoreTest, AddSoundWritesThreeTerminatedStringValues) {
     RegValue command = GetValue(HKEY_LOCAL_MACHINE, Sound("7"), "Command");
     EXPECT_EQ(static_cast<DWORD>(REG_SZ), command.type);
     EXPECT_EQ(std::string("boom\0", 5), command.bytes);
-    EXPECT_EQ(std::string("\\boom.mp3\0", 10), GetValue(HKEY_LOCAL_MACHINE, Sound("7"), "Filename").bytes);
+    EXPECT_EQ(std::string("\\boom.mp3\0", 10),
+              GetValue(HKEY_LOCAL_MACHINE, Sound("7"), "Filename").bytes);
     EXPECT_EQ(std::string("hello\0", 6), GetValue(HKEY_LOCAL_MACHINE, Sound("7"), "Message").bytes);
     // Empty texts are stored as a lone terminator.
     EXPECT_EQ(std::string("\0", 1), GetValue(HKEY_LOCAL_MACHINE, Sound("77"), "Message").bytes);
@@ -45,14 +48,19 @@ TEST_F(RegistryStoreTest, AddSoundKeepsTheLastSeparatorOfThePath) {
         const char* path;
         const char* stored;
     } cases[] = {
-        {"D:\\a/b\\c.wav", "\\c.wav"}, {"a/b.wav", "/b.wav"}, {"\\x.mp3", "\\x.mp3"},
-        {"C:\\dir\\", "\\"},         {"", ""},               {"boom.mp3", "boom.mp3"},
+        {"D:\\a/b\\c.wav", "\\c.wav"},
+        {"a/b.wav", "/b.wav"},
+        {"\\x.mp3", "\\x.mp3"},
+        {"C:\\dir\\", "\\"},
+        {"", ""},
+        {"boom.mp3", "boom.mp3"},
     };
     int index = 1;
     for (const Case& c : cases) {
         std::string name = std::to_string(index++);
         ASSERT_EQ(kStoreDone, AddSound(name.c_str(), "c", c.path, "m")) << c.path;
-        EXPECT_EQ(std::string(c.stored) + '\0', GetValue(HKEY_LOCAL_MACHINE, Sound(name), "Filename").bytes)
+        EXPECT_EQ(std::string(c.stored) + '\0',
+                  GetValue(HKEY_LOCAL_MACHINE, Sound(name), "Filename").bytes)
             << c.path;
     }
     // A path far beyond any fixed buffer is taken whole.
@@ -78,9 +86,9 @@ TEST_F(RegistryStoreTest, WriteSoundReadsTheIndexLikeAtoi) {
     struct Case {
         const char* index;
         int result;
-    } cases[] = {{"12a", kStoreDone}, {"-5", kStoreDone}, {" 8", kStoreDone}, {"007", kStoreDone},
-                 {"0", kStoreInvalidIndex}, {"", kStoreInvalidIndex}, {"x1", kStoreInvalidIndex},
-                 {"+0", kStoreInvalidIndex}};
+    } cases[] = {{"12a", kStoreDone},        {"-5", kStoreDone},        {" 8", kStoreDone},
+                 {"007", kStoreDone},        {"0", kStoreInvalidIndex}, {"", kStoreInvalidIndex},
+                 {"x1", kStoreInvalidIndex}, {"+0", kStoreInvalidIndex}};
     for (const Case& c : cases) {
         SetRecordText(&record->indexText, c.index);
         EXPECT_EQ(c.result, WriteSound(record)) << '"' << c.index << '"';
@@ -95,8 +103,10 @@ TEST_F(RegistryStoreTest, ExistingIndexIsNeverRedefined) {
     PutSound("5", "old", "old.mp3", "old message");
     EXPECT_EQ(kStoreExists, AddSound("5", "new", "new.mp3", "new message"));
     EXPECT_EQ(std::string("old\0", 4), GetValue(HKEY_LOCAL_MACHINE, Sound("5"), "Command").bytes);
-    EXPECT_EQ(std::string("old.mp3\0", 8), GetValue(HKEY_LOCAL_MACHINE, Sound("5"), "Filename").bytes);
-    EXPECT_EQ(std::string("old message\0", 12), GetValue(HKEY_LOCAL_MACHINE, Sound("5"), "Message").bytes);
+    EXPECT_EQ(std::string("old.mp3\0", 8),
+              GetValue(HKEY_LOCAL_MACHINE, Sound("5"), "Filename").bytes);
+    EXPECT_EQ(std::string("old message\0", 12),
+              GetValue(HKEY_LOCAL_MACHINE, Sound("5"), "Message").bytes);
 }
 
 TEST_F(RegistryStoreTest, LoadSoundsFillsSlotsInEnumerationOrderAndOnlyOnce) {
@@ -122,7 +132,8 @@ TEST_F(RegistryStoreTest, LoadSoundsFillsSlotsInEnumerationOrderAndOnlyOnce) {
 TEST_F(RegistryStoreTest, LoadSoundsToleratesMissingOddAndHugeValues) {
     PutSound("3", "c", "f", "m");
     HKEY key;
-    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, Sound("3").c_str(), 0, KEY_ALL_ACCESS, &key));
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegOpenKeyExA(HKEY_LOCAL_MACHINE, Sound("3").c_str(), 0, KEY_ALL_ACCESS, &key));
     RegDeleteValueA(key, "Message");
     // Data without a terminator, of another type, must end at the data's end.
     const char raw[] = {'a', 'b', 'c'};
@@ -181,8 +192,9 @@ TEST_F(RegistryStoreTest, DeleteResultsAndWhatTheyRemove) {
 TEST_F(RegistryStoreTest, DeleteRemovesNestedKeysToo) {
     PutSound("4", "c", "f", "m");
     HKEY key;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, (Sound("4") + "\\extra").c_str(), 0,
-                                             nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegCreateKeyExA(HKEY_LOCAL_MACHINE, (Sound("4") + "\\extra").c_str(), 0, nullptr, 0,
+                              KEY_ALL_ACCESS, nullptr, &key, nullptr));
     RegCloseKey(key);
     EXPECT_EQ(kStoreDone, DeleteSoundNumber(4));
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, Sound("4")));

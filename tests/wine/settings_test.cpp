@@ -8,7 +8,8 @@ namespace {
 
 void PutFlag(const char* name, const std::string& bytes, DWORD type = REG_BINARY) {
     HKEY key;
-    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_SET_VALUE, &key));
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_SET_VALUE, &key));
     RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
                    static_cast<DWORD>(bytes.size()));
     RegCloseKey(key);
@@ -62,7 +63,8 @@ TEST_F(SettingsTest, StoreWritesOneBinaryByte) {
     EXPECT_EQ(static_cast<DWORD>(REG_BINARY), value.type);
     EXPECT_EQ(std::string("\x01", 1), value.bytes);
     StoreSetting("ToastsEnabled", false);
-    EXPECT_EQ(std::string("\x00", 1), GetValue(HKEY_CURRENT_USER, kSettingsKey, "ToastsEnabled").bytes);
+    EXPECT_EQ(std::string("\x00", 1),
+              GetValue(HKEY_CURRENT_USER, kSettingsKey, "ToastsEnabled").bytes);
     LoadSettings();
     EXPECT_FALSE(toastsEnabled);
 }

@@ -47,7 +47,8 @@ BOOL CALLBACK CollectTexts(HWND child, LPARAM param) {
     GetClassNameA(child, className, sizeof className);
     auto* out = reinterpret_cast<std::vector<std::string>*>(param);
     // Message boxes carry their text in a static; the Error dialog in an edit.
-    if (GetDlgCtrlID(child) == 0xFFFF || GetDlgCtrlID(child) == 100 || GetDlgCtrlID(child) == 1023) {
+    if (GetDlgCtrlID(child) == 0xFFFF || GetDlgCtrlID(child) == 100 ||
+        GetDlgCtrlID(child) == 1023) {
         std::string text = TextOf(child);
         if (!text.empty())
             out->push_back(text);
@@ -184,6 +185,10 @@ bool QueueDialogAnswer(const std::string& spec, std::string& error) {
     return true;
 }
 
-void StartDialogAnswers() { SetTimer(nullptr, 0, 30, Poll); }
+void StartDialogAnswers() {
+    SetTimer(nullptr, 0, 30, Poll);
+}
 
-int PendingDialogAnswers() { return static_cast<int>(answers.size()); }
+int PendingDialogAnswers() {
+    return static_cast<int>(answers.size());
+}

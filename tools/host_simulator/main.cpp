@@ -158,11 +158,13 @@ class Chat {
         if (answer.empty()) {
             std::printf("  Sonabell handled it (nothing to send)\n");
         } else if (answer[0] == '\x12') {
-            std::printf("  Sonabell answers with a sound line: %s\n", Visible(answer, true).c_str());
+            std::printf("  Sonabell answers with a sound line: %s\n",
+                        Visible(answer, true).c_str());
             std::printf("  your contact receives it...\n");
             Receive(answer.substr(1));
         } else if (answer.compare(0, 4, "/xSB") == 0) {
-            std::printf("  Sonabell hands back the command %s: the host sends it\n", answer.c_str());
+            std::printf("  Sonabell hands back the command %s: the host sends it\n",
+                        answer.c_str());
             Line(answer);
         } else {
             std::printf("  Sonabell answers: %s\n", Visible(answer, false).c_str());
@@ -172,7 +174,8 @@ class Chat {
     void Receive(const std::string& code) {
         std::vector<unsigned char> result(kResultCapacity + 64, kCanary);
         int toastsBefore = ToastsShown();
-        int handled = host_.ReceiveNotify(code.c_str(), 0, 0, reinterpret_cast<char*>(result.data()));
+        int handled =
+            host_.ReceiveNotify(code.c_str(), 0, 0, reinterpret_cast<char*>(result.data()));
         Pump(0);
         if (!CheckResult(result, handled))
             return;
@@ -186,7 +189,8 @@ class Chat {
         else if (answer.empty())
             std::printf("  their Sonabell plays sound %s (no error line)\n", IndexOf(code).c_str());
         else
-            std::printf("  their Sonabell shows the error line: %s\n", Visible(answer, false).c_str());
+            std::printf("  their Sonabell shows the error line: %s\n",
+                        Visible(answer, false).c_str());
     }
 
     static std::string IndexOf(const std::string& code) {
@@ -292,7 +296,8 @@ int main(int argc, char** argv) {
     if (!options.script.empty()) {
         scriptFile.open(options.script);
         if (!scriptFile) {
-            std::fprintf(stderr, "sonabell-host: cannot read the script %s\n", options.script.c_str());
+            std::fprintf(stderr, "sonabell-host: cannot read the script %s\n",
+                         options.script.c_str());
             return kExitBadScript;
         }
     }
@@ -324,9 +329,11 @@ int main(int argc, char** argv) {
     host.Initialize(0, 0, 0);
     ReadPublishedInfo(host);
     std::printf("host: plug-in folder %s\n", options.pluginDir.c_str());
-    std::printf("host: loaded %s: it calls itself \"%s\"\n", options.dll.c_str(), host.name.c_str());
+    std::printf("host: loaded %s: it calls itself \"%s\"\n", options.dll.c_str(),
+                host.name.c_str());
     for (const PublishedCommand& command : host.commands)
-        std::printf("host: menu item \"%s\" runs /%s\n", command.caption.c_str(), command.name.c_str());
+        std::printf("host: menu item \"%s\" runs /%s\n", command.caption.c_str(),
+                    command.name.c_str());
     std::printf("host: audio output: %s\n",
                 options.audio == "device" ? "the system's default device"
                 : options.audio == "silent"

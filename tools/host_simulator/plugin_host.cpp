@@ -31,7 +31,8 @@ bool WritePluginDir(const std::string& directory, std::string& error) {
         error = "cannot write the host's registry key: " + SystemText(static_cast<DWORD>(rc));
         return false;
     }
-    rc = RegSetValueExA(key, "PluginDir", 0, REG_SZ, reinterpret_cast<const BYTE*>(directory.c_str()),
+    rc = RegSetValueExA(key, "PluginDir", 0, REG_SZ,
+                        reinterpret_cast<const BYTE*>(directory.c_str()),
                         static_cast<DWORD>(directory.size() + 1));
     RegCloseKey(key);
     if (rc != ERROR_SUCCESS) {

@@ -101,4 +101,6 @@ HWND CreateToastWindow() {
                            0, 0, nullptr, nullptr, instance, nullptr);
 }
 
-int ToastsShown() { return toastsShown; }
+int ToastsShown() {
+    return toastsShown;
+}
