@@ -7,7 +7,7 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 deps="$top/.deps"
 
 need_pkgs=(
-  cmake ninja-build g++ clang libclang-rt-14-dev
+  cmake ninja-build g++ clang libclang-rt-14-dev clang-format
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686
   wine wine64 xvfb x11-utils imagemagick
   googletest libstb-dev
