@@ -7,6 +7,9 @@
 #   make-test-media.sh <dir>          the small clips the tests use
 #   make-test-media.sh <dir> bench    also the long files the bench streams
 set -euo pipefail
+# sox dithers with random noise; repeatable mode makes every tree's media the
+# same bytes, so a failure seen once can be seen again.
+export SOX_OPTS=-R
 out=$1
 mode=${2:-tests}
 mkdir -p "$out"

@@ -80,9 +80,22 @@ ma_result OnSeek(ma_decoder* decoder, ma_int64 offset, ma_seek_origin origin) {
                                                                                  : MA_ERROR;
 }
 
+// An ID3 tag, or a valid MPEG audio frame header, at the very start.
+bool StartsLikeMpeg(const unsigned char* head, size_t n) {
+    if (n >= 3 && std::memcmp(head, "ID3", 3) == 0)
+        return true;
+    return n >= 3 && head[0] == 0xFF && (head[1] & 0xE0) == 0xE0 && // frame sync
+           ((head[1] >> 1) & 3) != 0 &&                             // a layer
+           (head[2] >> 4) != 15 &&                                  // a bitrate
+           ((head[2] >> 2) & 3) != 3;                               // a sample rate
+}
+
 // MPEG audio has no signature of its own (at most an ID3 tag in front), so
 // whatever carries none of the others' signatures is tried as MPEG audio.
-int Candidates(const unsigned char* head, size_t n, ma_encoding_format out[2]) {
+// Not under a .raw name, though, unless it starts like MPEG: the MPEG decoder
+// hunts for frame syncs through any bytes and finds them in PCM often enough
+// to turn a raw file into a burst of noise.
+int Candidates(const unsigned char* head, size_t n, bool rawName, ma_encoding_format out[2]) {
     auto is = [&](const char* magic) { return n >= 4 && std::memcmp(head, magic, 4) == 0; };
     if (is("RIFF") || is("RIFX") || is("RF64") || is("riff")) {
         out[0] = ma_encoding_format_wav;
@@ -97,6 +110,8 @@ int Candidates(const unsigned char* head, size_t n, ma_encoding_format out[2]) {
         out[1] = ma_encoding_format_flac; // FLAC in an Ogg container
         return 2;
     }
+    if (rawName && !StartsLikeMpeg(head, n))
+        return 0;
     out[0] = ma_encoding_format_mp3;
     return 1;
 }
@@ -117,13 +132,13 @@ size_t DecodeBlock(SbSource* s) {
     return static_cast<size_t>(got);
 }
 
-bool OpenDecoder(SbSource* s) {
+bool OpenDecoder(SbSource* s, bool rawName) {
     unsigned char head[4] = {};
     size_t n = ReadBytes(s, head, sizeof head);
     if (n == 0 || !SeekBytes(s, 0, ma_seek_origin_start))
         return false;
     ma_encoding_format formats[2];
-    int count = Candidates(head, n, formats);
+    int count = Candidates(head, n, rawName, formats);
     for (int i = 0; i < count; ++i) {
         if (!SeekBytes(s, 0, ma_seek_origin_start))
             return false;
@@ -181,7 +196,7 @@ void FreeSource(SbSource* s) {
 // header looks right but which yields nothing is refused here, and so that the
 // first period after a start has frames ready.
 SbSource* Finish(SbSource* s, bool rawName) {
-    if (!OpenDecoder(s)) {
+    if (!OpenDecoder(s, rawName)) {
         if (!rawName || !SeekBytes(s, 0, ma_seek_origin_start)) {
             FreeSource(s);
             return nullptr;

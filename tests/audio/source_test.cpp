@@ -165,6 +165,24 @@ TEST(StreamSource, ReadsUnrecognisedBytesAsRawOnlyUnderARawName) {
     ASSERT_NE(s, nullptr);
     EXPECT_LT(pcm::FrameCount(DecodeAll(s)), 1.4 * 44100);
     SbSourceClose(s);
+    std::string mp3;
+    ASSERT_TRUE(pcm::ReadFile(Media("clip.mp3"), mp3));
+    s = SbSourceOpenMemory(mp3.data(), mp3.size(), true);
+    ASSERT_NE(s, nullptr);
+    EXPECT_GT(pcm::FrameCount(DecodeAll(s)), 1.2 * 44100) << "an MP3 named .raw is MP3";
+    SbSourceClose(s);
+    // PCM in which MPEG frames can be found further in (here real ones, after
+    // silence): under a .raw name it is PCM, however the MPEG decoder would
+    // hunt down the frames; under any other name it is still tried as MPEG.
+    const std::string hidden = std::string(4000, '\0') + mp3;
+    s = SbSourceOpenMemory(hidden.data(), hidden.size(), true);
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(pcm::FrameCount(DecodeAll(s)), hidden.size() / 4);
+    SbSourceClose(s);
+    s = SbSourceOpenMemory(hidden.data(), hidden.size(), false);
+    ASSERT_NE(s, nullptr);
+    EXPECT_GT(pcm::FrameCount(DecodeAll(s)), 1.2 * 44100);
+    SbSourceClose(s);
 }
 
 TEST(StreamSource, RefusesMissingFilesAndFolders) {
