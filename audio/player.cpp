@@ -2,7 +2,6 @@
 
 #include "database/settings.h"
 #include "database/sound_table.h"
-#include "host/plugin.h"
 
 #include <windows.h>
 
@@ -49,13 +48,22 @@ bool ReadPluginDirValue(std::string& dir) {
     return read;
 }
 
+// The module this code was linked into: the plug-in's DLL.
+HMODULE OwnModule() {
+    HMODULE module = nullptr;
+    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                           GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCSTR>(&OwnModule), &module);
+    return module;
+}
+
 // The folder the plug-in's own DLL was loaded from, without its last
 // backslash.
 std::string ModuleFolder() {
     std::vector<char> name(MAX_PATH);
     for (;;) {
         DWORD length =
-            GetModuleFileNameA(moduleHandle, name.data(), static_cast<DWORD>(name.size()));
+            GetModuleFileNameA(OwnModule(), name.data(), static_cast<DWORD>(name.size()));
         if (length == 0)
             return std::string();
         if (length < name.size() || name.size() >= 32768) {
