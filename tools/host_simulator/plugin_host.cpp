@@ -15,12 +15,6 @@ std::string SystemText(DWORD code) {
     return result + " (error " + std::to_string(code) + ")";
 }
 
-template <typename T> bool Resolve(HMODULE module, const char* name, T& out, std::string& missing) {
-    out = reinterpret_cast<T>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-    if (!out)
-        missing += missing.empty() ? name : std::string(", ") + name;
-    return out != nullptr;
-}
 } // namespace
 
 bool WritePluginDir(const std::string& directory, std::string& error) {
@@ -52,13 +46,7 @@ int LoadPlugin(const std::string& path, PluginHost& host, std::string& error) {
         error = "cannot load " + path + " as a DLL: " + SystemText(GetLastError());
         return kExitCannotLoad;
     }
-    std::string missing;
-    Resolve(host.module, "Initialize", host.Initialize, missing);
-    Resolve(host.module, "Uninitialize", host.Uninitialize, missing);
-    Resolve(host.module, "PublishInfo", host.PublishInfo, missing);
-    Resolve(host.module, "ParseTag", host.ParseTag, missing);
-    Resolve(host.module, "ParseCommand", host.ParseCommand, missing);
-    Resolve(host.module, "ReceiveNotify", host.ReceiveNotify, missing);
+    const std::string missing = entry_points::Resolve(host.module, host);
     if (!missing.empty()) {
         error = path + " is not a plug-in of this host: it lacks the entry points " + missing;
         FreeLibrary(host.module);

@@ -13,22 +13,8 @@ struct PublishedCommand {
     std::string name; // without the leading slash
 };
 
-struct PluginHost {
-    using InitializeFn = entry_points::InitializeFn;
-    using UninitializeFn = entry_points::UninitializeFn;
-    using PublishInfoFn = entry_points::PublishInfoFn;
-    using ParseTagFn = entry_points::ParseTagFn;
-    using ParseCommandFn = entry_points::ParseCommandFn;
-    using ReceiveNotifyFn = entry_points::ReceiveNotifyFn;
-
+struct PluginHost : entry_points::Table {
     HMODULE module = nullptr;
-    InitializeFn Initialize = nullptr;
-    UninitializeFn Uninitialize = nullptr;
-    PublishInfoFn PublishInfo = nullptr;
-    ParseTagFn ParseTag = nullptr;
-    ParseCommandFn ParseCommand = nullptr;
-    ReceiveNotifyFn ReceiveNotify = nullptr;
-
     std::string name;
     std::vector<PublishedCommand> commands;
 };
