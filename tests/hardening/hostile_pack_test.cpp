@@ -9,6 +9,7 @@
 #include "soundpack/diagnostics.h"
 
 #include "clean_state.h"
+#include "pack_world.h"
 #include "hardening_support.h"
 #include "pack_files.h"
 #include "ui_driver.h"
@@ -42,19 +43,7 @@ std::string Sound(const std::string& index, const std::string& message = "m") {
            ".mp3\r\nMessage=" + message + "\r\n";
 }
 
-class HostilePackTest : public CleanRegistryTest {
-  protected:
-    void SetUp() override {
-        CleanRegistryTest::SetUp();
-        ClearSoundTable();
-        errorReport.clear();
-    }
-    void TearDown() override {
-        ClearSoundTable();
-        errorReport.clear();
-        CleanRegistryTest::TearDown();
-    }
-};
+class HostilePackTest : public PackWorldTest {};
 
 struct PackCase {
     const char* what;

@@ -7,6 +7,7 @@
 #include "soundpack/soundpack.h"
 
 #include "clean_state.h"
+#include "pack_world.h"
 #include "pack_files.h"
 #include "ui_driver.h"
 
@@ -17,19 +18,15 @@ using namespace testing_support;
 
 namespace {
 
-class DiagnosticsTest : public CleanRegistryTest {
+class DiagnosticsTest : public PackWorldTest {
   protected:
     void SetUp() override {
-        CleanRegistryTest::SetUp();
-        ClearSoundTable();
-        errorReport.clear();
+        PackWorldTest::SetUp();
         DeleteFileA(SONABELL_ERROR_LOG_PATH);
     }
     void TearDown() override {
-        ClearSoundTable();
-        errorReport.clear();
         DeleteFileA(SONABELL_ERROR_LOG_PATH);
-        CleanRegistryTest::TearDown();
+        PackWorldTest::TearDown();
     }
     // A counted record in the next free slot; a null text stays absent.
     static SoundRecord* Put(const char* index, const char* command, const char* filename,
@@ -135,10 +132,7 @@ TEST_F(DiagnosticsTest, DumpShowsTheAskedRecordsNumberedFromOne) {
         for (size_t i = 0; i < c.texts.size(); ++i)
             driver.Expect("Database in memory", UiDriver::Press(IDOK));
         ShowDatabaseDump(c.slot);
-        std::vector<std::string> texts;
-        for (const SeenWindow& box : driver.seen)
-            texts.push_back(box.text);
-        EXPECT_EQ(c.texts, texts);
+        EXPECT_EQ(c.texts, driver.SeenTexts());
         EXPECT_TRUE(driver.unexpected.empty());
     }
 }

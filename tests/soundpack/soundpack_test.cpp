@@ -8,6 +8,7 @@
 #include "soundpack/diagnostics.h"
 
 #include "clean_state.h"
+#include "pack_world.h"
 #include "pack_files.h"
 #include "ui_driver.h"
 
@@ -30,19 +31,8 @@ std::string Exists(const std::string& name) {
     return "Error: Sound number " + name + " already exists in database, will not redefine.\r\n";
 }
 
-class SoundpackTest : public CleanRegistryTest {
+class SoundpackTest : public PackWorldTest {
   protected:
-    void SetUp() override {
-        CleanRegistryTest::SetUp();
-        ClearSoundTable();
-        errorReport.clear();
-    }
-    void TearDown() override {
-        ClearSoundTable();
-        errorReport.clear();
-        CleanRegistryTest::TearDown();
-    }
-
     static std::vector<std::string> SortedKeys() {
         std::vector<std::string> keys = SoundKeys();
         std::sort(keys.begin(), keys.end());
@@ -176,10 +166,7 @@ TEST_F(SoundpackTest, InstallReportsEachFailedSectionAndGoesOn) {
         EXPECT_EQ(c.keys, SortedTable());
         EXPECT_EQ(static_cast<int>(c.keys.size()), soundTable.count);
         EXPECT_EQ("pending\r\n" + c.report, errorReport);
-        std::vector<std::string> numbers;
-        for (const SeenWindow& box : driver.seen)
-            numbers.push_back(box.text);
-        EXPECT_EQ(c.boxNumbers, numbers);
+        EXPECT_EQ(c.boxNumbers, driver.SeenTexts());
         EXPECT_TRUE(driver.unexpected.empty());
     }
 }

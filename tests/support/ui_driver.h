@@ -41,6 +41,13 @@ class UiDriver {
 
     std::vector<SeenWindow> seen;       // every window, in the order they opened
     std::vector<SeenWindow> unexpected; // the ones nobody expected
+    // The text of every window seen (a message box's message), in order.
+    std::vector<std::string> SeenTexts() const {
+        std::vector<std::string> texts;
+        for (const SeenWindow& window : seen)
+            texts.push_back(window.text);
+        return texts;
+    }
 
     // Actions. Clicks are posted, so the action returns before any dialog the
     // click opens runs its own modal loop.
