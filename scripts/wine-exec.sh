@@ -5,16 +5,7 @@ set -euo pipefail
 exe=$1
 shift
 here=$(cd "$(dirname "$0")" && pwd)
-build=${SONABELL_BUILD_DIR:-}
-if [ -z "$build" ]; then
-  d=$(cd "$(dirname "$exe")" && pwd)
-  while [ "$d" != / ] && [ ! -f "$d/CMakeCache.txt" ]; do d=$(dirname "$d"); done
-  build=$d
-fi
-case "$(od -An -tx1 -j"$(( $(od -An -tu4 -j60 -N4 "$exe") + 4 ))" -N2 "$exe" | tr -d ' ')" in
-  6486) arch=win64 ;;
-  *) arch=win32 ;;
-esac
+read -r build arch < <("$here/wine-world.sh" tree "$exe")
 "$here/wine-world.sh" start "$build" "$arch"
 eval "$("$here/wine-world.sh" env "$build" "$arch")"
 exec "$SONABELL_WINE_LOADER" "$exe" "$@"

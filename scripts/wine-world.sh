@@ -4,6 +4,7 @@
 #   wine-world.sh start <build-dir> <win32|win64>
 #   wine-world.sh stop  <build-dir>
 #   wine-world.sh env   <build-dir> <win32|win64>   (prints export lines)
+#   wine-world.sh tree  <exe>   (prints the exe's build tree and its arch)
 # Everything it starts sends its output to log files in <build-dir>/wine-world,
 # so nothing holds a caller's pipe open.
 set -euo pipefail
@@ -102,9 +103,28 @@ world_stop() {
   rm -f "$dir/xvfb.pid" "$dir/display"
 }
 
+# The build tree an executable belongs to (SONABELL_BUILD_DIR, else the
+# nearest folder above it with a CMakeCache.txt) and whether it is 32- or
+# 64-bit (the PE header's machine field).
+exe_tree() {
+  local exe=$1 d build arch
+  build=${SONABELL_BUILD_DIR:-}
+  if [ -z "$build" ]; then
+    d=$(cd "$(dirname "$exe")" && pwd)
+    while [ "$d" != / ] && [ ! -f "$d/CMakeCache.txt" ]; do d=$(dirname "$d"); done
+    build=$d
+  fi
+  case "$(od -An -tx1 -j"$(( $(od -An -tu4 -j60 -N4 "$exe") + 4 ))" -N2 "$exe" | tr -d ' ')" in
+    6486) arch=win64 ;;
+    *) arch=win32 ;;
+  esac
+  echo "$build $arch"
+}
+
 case "${1:-}" in
+  tree) exe_tree "$2" ;;
   start) world_start "$2" "$3" ;;
   stop) world_stop "$2" ;;
   env) world_env "$2" "$3"; env | grep -E '^(WINEPREFIX|WINEARCH|WINEDEBUG|WINEDLLOVERRIDES|SONABELL_WINE_LOADER|DISPLAY)=' | sed 's/^/export /' ;;
-  *) echo "usage: $0 start|stop|env <build-dir> [win32|win64]" >&2; exit 2 ;;
+  *) echo "usage: $0 start|stop|env <build-dir> [win32|win64] | tree <exe>" >&2; exit 2 ;;
 esac

@@ -6,13 +6,7 @@ set -euo pipefail
 exe=$1
 here=$(cd "$(dirname "$0")" && pwd)
 scripts=$(cd "$here/../../scripts" && pwd)
-d=$(cd "$(dirname "$exe")" && pwd)
-while [ "$d" != / ] && [ ! -f "$d/CMakeCache.txt" ]; do d=$(dirname "$d"); done
-build=$d
-case "$(od -An -tx1 -j"$(( $(od -An -tu4 -j60 -N4 "$exe") + 4 ))" -N2 "$exe" | tr -d ' ')" in
-  6486) arch=win64 ;;
-  *) arch=win32 ;;
-esac
+read -r build arch < <("$scripts/wine-world.sh" tree "$exe")
 # Start first: a new world replaces its prefix, and the link with it.
 "$scripts/wine-world.sh" start "$build" "$arch"
 prefix=$("$scripts/wine-world.sh" env "$build" "$arch" | sed -n 's/^export WINEPREFIX=//p')
