@@ -14,8 +14,6 @@
 
 #include <commctrl.h>
 
-#include <cstring>
-
 namespace {
 
 constexpr INT_PTR kPanelReopen = 1001;
