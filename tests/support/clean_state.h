@@ -18,7 +18,7 @@ constexpr const char* kHostKey = "Software\\Kestrune\\MsgPlus2";
 // Removes the plug-in's keys in both hives and the host's key.
 void ResetRegistry();
 
-// Creates the settings key (which the plug-in never creates itself).
+// Creates the settings key, as the setup does for the account that runs it.
 void CreateSettingsKey();
 
 // Writes a sound's sub-key directly, the way another program might.
