@@ -8,6 +8,11 @@
 
 std::string errorReport;
 
+const char kReadOnlyDatabaseText[] =
+    "The sound database is read-only for this Windows account, so nothing was changed. Your "
+    "sounds still play. To let every account of this computer add, edit and delete sounds, "
+    "have an administrator run Sonabell-Setup.exe again.";
+
 void SetErrorReport(const char* message) {
     errorReport = message ? message : "";
 }

@@ -25,6 +25,11 @@ void CreateSettingsKey();
 void PutSound(const std::string& index, const std::string& command, const std::string& filename,
               const std::string& message);
 
+// Lets every account read the Sounds key and each sound below it, and none
+// change them: the database as a standard account finds it when the setup
+// did not open it up. ResetRegistry undoes it.
+void MakeSoundDatabaseReadOnly();
+
 struct RegValue {
     bool present = false;
     DWORD type = 0;
