@@ -60,7 +60,7 @@ Var HostMissing
 Var WriteFailed
 
 !define MUI_ABORTWARNING
-!define MUI_WELCOMEPAGE_TEXT "This will install Sonabell ${VERSION}, the sound plug-in for the messenger add-on MsgPlus2, together with a sample soundpack.$\r$\n$\r$\nClose the messenger before you go on."
+!define MUI_WELCOMEPAGE_TEXT "This will install Sonabell ${VERSION}, the sound plug-in for the messenger add-on MsgPlus2, together with a sample soundpack. Every account of this computer will be able to add and change sounds.$\r$\n$\r$\nSonabell runs on Windows XP with Service Pack 3 and every later Windows.$\r$\n$\r$\nClose the messenger before you go on."
 !insertmacro MUI_PAGE_WELCOME
 !define MUI_PAGE_CUSTOMFUNCTION_PRE SkipDirectoryWhenHostFound
 !define MUI_DIRECTORYPAGE_TEXT_TOP "MsgPlus2 does not seem to be installed. Choose the folder of its plug-ins; Sonabell.dll and the Sonabell sound folder go there."
