@@ -26,8 +26,10 @@ for p in "${need_pkgs[@]}" "${need_i386_pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
 
-# "612 MB" from apt's "Need to get 612 MB of archives." and the like.
-apt_size() { sed -n -E "s/.*$1 ([0-9.,]+ [kMG]?B).*/\1/p" <<<"$2" | head -n 1; }
+# "612 MB" from apt's "Need to get 612 MB of archives." and the like; of
+# "Need to get 0 B/612 MB" (partly downloaded before) the whole, which is
+# what unpacking takes time for.
+apt_size() { sed -n -E "s/.*$1 ([0-9.,]+ [kMG]?B\/)?([0-9.,]+ [kMG]?B).*/\2/p" <<<"$2" | head -n 1; }
 
 if [ ${#missing[@]} -gt 0 ]; then
   mkdir -p "$(dirname "$log")"
