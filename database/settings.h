@@ -8,8 +8,9 @@
 extern bool soundsEnabled; // received sounds are played
 extern bool toastsEnabled; // a missing file is reported by a toast
 
+// Reads both flags; a missing key or value reads as off and creates nothing.
 void LoadSettings();
-// Stores one flag in the existing settings key; never creates the key.
+// Stores one flag, creating the settings key when it is missing.
 void StoreSetting(const char* valueName, bool on);
 
 #endif

@@ -28,7 +28,6 @@ struct Stream {
     Stream* next;
 };
 
-INIT_ONCE locksOnce = INIT_ONCE_STATIC_INIT;
 CRITICAL_SECTION controlLock;
 CRITICAL_SECTION streamLock;
 
@@ -50,14 +49,17 @@ unsigned mixRate = 0;
 LONGLONG playTick = 0;
 LONGLONG firstMixTick = 0;
 
-BOOL CALLBACK InitLocks(PINIT_ONCE, PVOID, PVOID*) {
+bool InitLocks() {
     InitializeCriticalSection(&controlLock);
     InitializeCriticalSection(&streamLock);
-    return TRUE;
+    return true;
 }
 
 void EnsureLocks() {
-    InitOnceExecuteOnce(&locksOnce, InitLocks, nullptr, nullptr);
+    // The C++ runtime runs a local static's initialiser once, whichever
+    // threads race to it, on every Windows version (InitOnce needs Vista).
+    static const bool ready = InitLocks();
+    (void)ready;
 }
 
 LONGLONG Now() {
