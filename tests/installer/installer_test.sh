@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Runs the amd64 setup and its uninstaller silently under the build tree's
-# 64-bit Wine world and checks what they leave on disk and in the registry.
+# Runs the setup and its uninstaller silently under the build tree's Wine
+# world (32-bit for the product, 64-bit for the amd64 test build) and checks
+# what they leave on disk and in the registry.
 #   installer_test.sh <build-dir> <setup.exe> <regdump.exe> <pack-writer.exe>
 #                     <hold-dll.exe> <sonabell-host.exe> <Sonabell.dll> <pack-dir> <case>
 # Every case starts from a registry without the host's or the plug-in's keys
@@ -10,8 +11,9 @@ build=$1 setup=$2 regdump=$3 pack_writer=$4 hold_dll=$5 simulator=$6 dll=$7 pack
 here=$(cd "$(dirname "$0")" && pwd)
 scripts=$here/../../scripts
 
-"$scripts/wine-world.sh" start "$build" win64
-eval "$("$scripts/wine-world.sh" env "$build" win64)"
+read -r _ arch < <("$scripts/wine-world.sh" tree "$setup")
+"$scripts/wine-world.sh" start "$build" "$arch"
+eval "$("$scripts/wine-world.sh" env "$build" "$arch")"
 wine=$SONABELL_WINE_LOADER
 
 failures=0
