@@ -210,6 +210,8 @@ uninstall_keeps_data)
     echo mine >"$host/Sonabell/mine.mp3"
     before_sounds=$(dump HKLM "$data_key\\Sounds")
     before_settings=$(dump HKCU "$data_key")
+    [ -n "$before_sounds" ] || fail "no sound database after the install"
+    [ -n "$before_settings" ] || fail "no settings after the install"
     run_uninstaller_detached || fail "the uninstaller did not finish"
     check_installed_files_gone
     [ -f "$host/Sonabell/mine.mp3" ] || fail "the user's sound file was removed"
@@ -289,9 +291,12 @@ dll_in_use)
 
 sample_sounds_play)
     # After a plain install, every sample sound goes out by its command word
-    # with its default message, and the receiving side finds and plays it.
+    # with its default message, and the receiving side finds and plays it in
+    # full: the capture holds each sound's audible length.
     install_into_host
-    printf '%s\n' /xSBhello /xSBbye /xSBlol /xSBding /xSBwhistle '!wait 300' '!quit' >"$host.chat"
+    printf '%s\n' /xSBhello '!wait 1500' /xSBbye '!wait 1500' /xSBlol '!wait 1500' \
+        /xSBding '!wait 1500' /xSBwhistle '!wait 1500' '!quit' >"$host.chat"
+    rm -f "$host.wav"
     chat=$("$wine" "$simulator" --plugin-dir "$host_win" --audio "capture:$host_win.wav" \
         --script "$(winpath "$host.chat")" </dev/null | tr -d '\r')
     expect_code 0 $? "the host simulator"
@@ -300,14 +305,11 @@ sample_sounds_play)
         grep -qF "Sonabell answers with a sound line: <0x12>SB|$sent" <<<"$chat" ||
             fail "no sound line SB|$sent"
         grep -qF "their Sonabell plays sound ${sent%%|*} (no error line)" <<<"$chat" ||
-            fail "sound ${sent%%|*} was not played"
+            fail "sound ${sent%%|*} was not heard"
     done
     if grep -E 'shows the error line|\[toast\]' <<<"$chat"; then fail "a sound failed on the receiving side"; fi
-    # An engine that captures what it mixes must have mixed something; an
-    # engine that plays nowhere writes no capture at all.
-    if [ -e "$host.wav" ] && [ "$(stat -c %s "$host.wav")" -le 44 ]; then
-        fail "the capture holds no audio"
-    fi
+    "$here/../tools/check_heard.sh" "$host.wav" "$pack/hello.mp3" "$pack/bye.mp3" "$pack/lol.ogg" \
+        "$pack/chime.mp3" "$pack/whistle.ogg" || fail "the capture does not hold the five sounds"
     rm -f "$host.chat" "$host.wav"
     ;;
 
