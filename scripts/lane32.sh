@@ -113,8 +113,14 @@ write_job() {
     echo '#!/bin/bash'
     # The caller's environment, less what names this machine's display,
     # session or audio server, which the guest does not have.
-    export -p | grep -E '^declare -x [A-Za-z_][A-Za-z0-9_]*(=|$)' |
-      grep -Ev '^declare -x (DISPLAY|XAUTHORITY|WAYLAND_DISPLAY|DBUS_[A-Z_]*|XDG_RUNTIME_DIR|PULSE_[A-Z_]*|SSH_[A-Z_]*|TMPDIR|WINESERVER|OLDPWD|PWD|SHLVL|_)(=|$)'
+    echo 'while IFS= read -r -d "" lane_var; do'
+    echo '  case ${lane_var%%=*} in'
+    echo '    *[!A-Za-z0-9_]* | [0-9]* | DISPLAY | XAUTHORITY | WAYLAND_DISPLAY | DBUS_* | XDG_RUNTIME_DIR | \'
+    echo '      PULSE_* | SSH_* | TMPDIR | WINESERVER | OLDPWD | PWD | SHLVL | _) ;;'
+    echo '    *) export "$lane_var" ;;'
+    echo '  esac'
+    echo 'done </run/lane32/env'
+    echo 'unset lane_var'
     echo 'export SONABELL_LANE32=1'
     printf 'cd %q || exit 125\n' "$PWD"
     if [ -n "$world" ]; then
@@ -127,6 +133,7 @@ write_job() {
     printf '\n'
   } >"$job"
   chmod +x "$job"
+  env -0 >"$run/env"
   # Host folders the guest's own /tmp, /run or /dev/shm would hide.
   : >"$run/shares"
   for q in "$PWD" "${shares[@]}" ${world:+"$world"}; do
