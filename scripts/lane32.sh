@@ -43,7 +43,13 @@ find_kernel() {
 
 check() {
   command -v qemu-system-x86_64 >/dev/null || { echo "qemu-system-x86_64 is missing (Debian package qemu-system-x86)"; return 1; }
-  [ -x /bin/busybox ] || [ -x /usr/bin/busybox ] || { echo "busybox is missing (Debian package busybox-static)"; return 1; }
+  local bb
+  bb=$(command -v busybox) || { echo "busybox is missing (Debian package busybox-static)"; return 1; }
+  # The guest's /init runs before any library is there.
+  if LC_ALL=C readelf -l "$bb" 2>/dev/null | grep -q 'Requesting program interpreter'; then
+    echo "$bb is not the static busybox (Debian package busybox-static)"
+    return 1
+  fi
   find_kernel >/dev/null || { echo "no kernel with modules under /boot (Debian package linux-image-amd64)"; return 1; }
 }
 
@@ -58,12 +64,15 @@ while [ $# -gt 0 ]; do
     --share) shares+=("$(cd "$2" 2>/dev/null && pwd)") || lane_fail "no folder $2"; shift 2 ;;
     --timeout) timeout_s=$2; shift 2 ;;
     --memory) memory=$2; shift 2 ;;
+    --timeout=* | --memory=* | --world=* | --share=*) set -- "${1%%=*}" "${1#*=}" "${@:2}" ;;
     --) shift; break ;;
     -*) lane_fail "unknown option $1 (see the head of $0)" ;;
     *) break ;;
   esac
 done
 [ $# -gt 0 ] || lane_fail "no command given (see the head of $0)"
+[[ $timeout_s =~ ^[1-9][0-9]*$ ]] || lane_fail "--timeout takes whole seconds, not $timeout_s"
+[[ $memory =~ ^[1-9][0-9]*$ ]] || lane_fail "--memory takes megabytes, not $memory"
 why=$(check) || lane_fail "cannot run here: $why"
 read -r kernel kver < <(find_kernel)
 busybox=$(command -v busybox)
