@@ -1,3 +1,4 @@
+# shellcheck shell=bash disable=SC2154
 # Part of a 32-bit lane job (scripts/lane32.sh --world), run inside the guest
 # with $world (a build tree) and $scripts set: gives the job that tree's
 # 32-bit Wine world.

@@ -100,7 +100,7 @@ make_initramfs() {
   mkdir -p "$ir/bin" "$ir/modules" "$ir/proc" "$ir/sys" "$ir/dev" "$ir/host" "$ir/results" "$ir/scratch"
   cp "$busybox" "$ir/bin/busybox"
   : >"$ir/modules/order"
-  for m in $(for m in virtio_pci 9pnet_virtio 9p virtio_rng; do modprobe -S "$kver" --show-depends "$m"; done 2>/dev/null |
+  for m in $(for want in virtio_pci 9pnet_virtio 9p virtio_rng; do modprobe -S "$kver" --show-depends "$want"; done 2>/dev/null |
     awk '$1 == "insmod" && !seen[$2]++ {print $2}'); do
     case $m in
       *.xz) xz -dc "$m" >"$ir/modules/$(basename "${m%.xz}")" ;;
