@@ -40,28 +40,55 @@ if(SONABELL_SANITIZE AND NOT WIN32)
 endif()
 
 # Tests of a cross build run under Wine. A 32-bit build's tests need a kernel
-# that runs 32-bit code; where it cannot, only the static file checks run in
-# that tree and the windows64 preset runs the Wine tests of the same sources.
-if(WIN32 AND NOT DEFINED SONABELL_RUN_WINE_TESTS)
-  set(run_wine ON)
-  if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
-    execute_process(COMMAND ${SONABELL_SOURCE_ROOT}/scripts/can-run-win32.sh RESULT_VARIABLE can32)
-    if(NOT can32 EQUAL 0)
-      set(run_wine OFF)
-      message(STATUS "This machine cannot run 32-bit code: Wine tests are left to the windows64 preset")
-    endif()
+# that runs 32-bit code; where it cannot, they run in the 32-bit lane, an
+# emulated machine (scripts/lane32-tests.sh), and only the static checks run
+# here. Their GoogleTest lists are then read only inside the lane: listing
+# them means running the 32-bit programs.
+if(WIN32 AND CMAKE_SYSTEM_PROCESSOR STREQUAL "i686" AND NOT DEFINED SONABELL_WINE_TESTS_IN_LANE)
+  execute_process(COMMAND ${SONABELL_SOURCE_ROOT}/scripts/can-run-win32.sh RESULT_VARIABLE can32)
+  set(in_lane OFF)
+  if(NOT can32 EQUAL 0)
+    set(in_lane ON)
+    message(STATUS "This machine cannot run 32-bit code: the Wine tests of this tree run in the 32-bit lane")
   endif()
-  set(SONABELL_RUN_WINE_TESTS ${run_wine} CACHE BOOL "Register the tests that run under Wine")
+  set(SONABELL_WINE_TESTS_IN_LANE ${in_lane} CACHE BOOL
+    "List this tree's Wine tests only inside the 32-bit lane (SONABELL_LANE32 set)")
+endif()
+if(WIN32 AND NOT DEFINED SONABELL_RUN_WINE_TESTS)
+  set(SONABELL_RUN_WINE_TESTS ON CACHE BOOL "Register the tests that run under Wine")
 endif()
 
 # Registers a GoogleTest executable with ctest. Under a cross build its tests
-# run under Wine and need the build tree's Wine world (the wine_world fixture).
+# run under Wine and need the build tree's Wine world (the wine_world fixture);
+# each carries the labels wine and its executable's name.
 function(sonabell_add_gtest target)
   if(WIN32 AND NOT SONABELL_RUN_WINE_TESTS)
     return()
   elseif(WIN32)
     gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
       PROPERTIES FIXTURES_REQUIRED wine_world LABELS wine TIMEOUT 300 ${ARGN})
+    # gtest_discover_tests appended the script that lists the tests when ctest
+    # starts. Wrapped: its tests also get their executable's name as a label
+    # (a list-valued property does not survive gtest_discover_tests), and in
+    # the lane's tree they are listed only where the programs can run.
+    get_property(includes DIRECTORY PROPERTY TEST_INCLUDE_FILES)
+    list(POP_BACK includes listing)
+    if(NOT listing MATCHES "_include\\.cmake$")
+      message(FATAL_ERROR "unexpected test include file ${listing}")
+    endif()
+    set(wrapped "include(\"${listing}\")\nif(${target}_TESTS)\n")
+    string(APPEND wrapped "  set_tests_properties(\${${target}_TESTS} PROPERTIES LABELS \"wine;${target}\")\n")
+    # The emulated 32-bit lane runs 5-20 times slower than a real machine.
+    string(APPEND wrapped "  if(DEFINED ENV{SONABELL_LANE32})\n")
+    string(APPEND wrapped "    set_tests_properties(\${${target}_TESTS} PROPERTIES TIMEOUT 900)\n")
+    string(APPEND wrapped "  endif()\n")
+    string(APPEND wrapped "endif()\n")
+    if(SONABELL_WINE_TESTS_IN_LANE)
+      set(wrapped "if(DEFINED ENV{SONABELL_LANE32})\n${wrapped}endif()\n")
+    endif()
+    file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/${target}_labelled.cmake "${wrapped}")
+    set_property(DIRECTORY PROPERTY TEST_INCLUDE_FILES ${includes}
+      ${CMAKE_CURRENT_BINARY_DIR}/${target}_labelled.cmake)
   else()
     gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST PROPERTIES LABELS native ${ARGN})
   endif()

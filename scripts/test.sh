@@ -62,12 +62,15 @@ run native -j2
 run fuzz -L fuzz
 
 # 3. The product, the 32-bit DLL: its file checks (PE32, exports, imports,
-#    version) and, where the kernel runs 32-bit code, its Wine tests.
-run windows
-
-# 4. Where 32-bit code cannot run, the Wine tests run on the 64-bit build of
-#    the same sources.
-if ! bash scripts/can-run-win32.sh; then
+#    version, stdcall pops) and, where the kernel runs 32-bit code, its Wine
+#    tests.
+if bash scripts/can-run-win32.sh; then
+  run windows
+else
+  # 4. Where 32-bit code cannot run: the Wine tests on the 64-bit build of the
+  #    same sources, and the product's own DLL, simulator and installer tests
+  #    in the emulated 32-bit lane.
+  run windows -LE wine && { bash scripts/lane32-tests.sh || status=1; }
   echo "=== this machine cannot run 32-bit code: Wine tests run on the 64-bit build"
   run windows64
 fi

@@ -66,6 +66,10 @@ world_start() {
   fi
   world_env "$build" "$arch"
   if [ ! -f "$WINEPREFIX/.sonabell-ready" ]; then
+    if [ "$arch" = win32 ] && [ -z "${SONABELL_LANE32:-}" ] && ! "$(dirname "$0")/can-run-win32.sh"; then
+      echo "wine-world: this machine cannot run 32-bit code; run the 32-bit tree's Wine tests in the 32-bit lane (bash scripts/lane32-tests.sh)" >&2
+      exit 1
+    fi
     rm -rf "$WINEPREFIX"
     "$SONABELL_WINE_LOADER" wineboot -i >"$dir/wineboot.log" 2>&1 </dev/null || true
     # No window manager runs under Xvfb: unmanaged windows start ~10x faster.

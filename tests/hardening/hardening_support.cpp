@@ -32,11 +32,6 @@ const char* GuardedPage::PlaceAtEnd(const std::string& bytes) {
     return at;
 }
 
-const std::set<std::string>& ExistingFileAnswers() {
-    static const std::set<std::string> answers = {"", kNotOpenedLine, kNotStartedLine};
-    return answers;
-}
-
 std::string WavBytes(int milliseconds) {
     const unsigned rate = 8000, channels = 1, bits = 16;
     const unsigned data = rate * channels * bits / 8 * static_cast<unsigned>(milliseconds) / 1000;
@@ -84,7 +79,6 @@ constexpr long long kPrivateSlack = 1024 * 1024;
 
 bool Flat(const ResourceCounts& a, const ResourceCounts& b) {
     return static_cast<long>(b.handles) - static_cast<long>(a.handles) <= kHandleSlack &&
-           static_cast<long>(b.gdiObjects) - static_cast<long>(a.gdiObjects) <= kGuiSlack &&
            static_cast<long>(b.userObjects) - static_cast<long>(a.userObjects) <= kGuiSlack &&
            static_cast<long long>(b.privateBytes) - static_cast<long long>(a.privateBytes) <=
                kPrivateSlack;
@@ -92,18 +86,17 @@ bool Flat(const ResourceCounts& a, const ResourceCounts& b) {
 } // namespace
 
 void ExpectFlat(const ResourceCounts& a, const char* soak) {
+    ExpectCountsLive(a);
     ResourceCounts b = CurrentResourceCounts();
     for (int retry = 0; retry < 50 && !Flat(a, b); ++retry) {
         Sleep(100);
         b = CurrentResourceCounts();
     }
-    std::printf("[ soak     ] %s: handles %lu -> %lu, GDI %lu -> %lu, USER %lu -> %lu, "
-                "private %llu -> %llu KB\n",
-                soak, a.handles, b.handles, a.gdiObjects, b.gdiObjects, a.userObjects,
-                b.userObjects, static_cast<unsigned long long>(a.privateBytes / 1024),
+    std::printf("[ soak     ] %s: handles %lu -> %lu, USER %lu -> %lu, private %llu -> %llu KB\n",
+                soak, a.handles, b.handles, a.userObjects, b.userObjects,
+                static_cast<unsigned long long>(a.privateBytes / 1024),
                 static_cast<unsigned long long>(b.privateBytes / 1024));
     EXPECT_LE(static_cast<long>(b.handles) - static_cast<long>(a.handles), kHandleSlack) << soak;
-    EXPECT_LE(static_cast<long>(b.gdiObjects) - static_cast<long>(a.gdiObjects), kGuiSlack) << soak;
     EXPECT_LE(static_cast<long>(b.userObjects) - static_cast<long>(a.userObjects), kGuiSlack)
         << soak;
     EXPECT_LE(static_cast<long long>(b.privateBytes) - static_cast<long long>(a.privateBytes),

@@ -9,7 +9,6 @@
 #include "clean_state.h"
 #include "host_side.h"
 
-#include <set>
 #include <string>
 
 namespace testing_support {
@@ -30,16 +29,14 @@ class GuardedPage {
     size_t page_ = 0;
 };
 
-// What a sound that exists may answer: it played, or the library refused it.
-const std::set<std::string>& ExistingFileAnswers();
-
 // A short valid 16-bit PCM WAV file's bytes (silence).
 std::string WavBytes(int milliseconds);
 // n bytes of a fixed pseudo-random sequence.
 std::string RandomBytes(size_t n, unsigned seed);
 
-// Asserts that the counts since start grew by no more than a couple of
-// handles and GUI objects and 1 MB of private bytes, and prints both. Wine's
+// Asserts that start's counts are live (ExpectCountsLive: keep a
+// CountedWindow) and grew by no more than a couple of handles and windows
+// and 1 MB of private bytes, and prints both. Wine's
 // thread pool keeps idle worker threads (and their handles) for a while, so
 // a reading above the limits is taken again a few times before it counts.
 void ExpectFlat(const ResourceCounts& start, const char* soak);

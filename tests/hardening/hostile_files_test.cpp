@@ -1,7 +1,6 @@
-// Sound files that are not what they claim, through the built DLL. Whatever
-// engine the DLL links, a file that exists answers "played" or one of the
-// two library error lines, and a file that cannot be opened for reading is
-// missing.
+// Sound files that are not what they claim, through the built DLL. Each gets
+// its one answer: played (empty), not opened by the engine, or missing when
+// it cannot be opened for reading.
 #include "plugin_fixture.h"
 
 #include <string>
@@ -9,6 +8,8 @@
 using namespace testing_support;
 
 namespace {
+
+const std::string kPlayed; // a sound that plays answers nothing
 
 class HostileFilesTest : public PluginTest {
   protected:
@@ -27,34 +28,36 @@ class HostileFilesTest : public PluginTest {
         EXPECT_TRUE(result.tailIntact()) << code;
         return result.text();
     }
-    bool Existing(const std::string& answer) { return ExistingFileAnswers().count(answer) == 1; }
     std::string before;
 };
 
 TEST_F(HostileFilesTest, FilesThatAreNotTheirFormat) {
     const std::string wav = WavBytes(200);
+    const std::string& refused = kNotOpenedLine;
     const struct {
         const char* name;
         std::string bytes;
+        const std::string& answer;
     } cases[] = {
-        {"1.mp3", ""},
-        {"2.mp3", std::string("\xFF\xFB\x90\x64", 4)}, // one frame header, no frame
-        {"3.mp3", "ID3\x04" + std::string(6, '\x7F')}, // a tag that claims 256 MB
-        {"4.mp3", RandomBytes(64 * 1024, 4)},
-        {"5.mp3", wav.substr(0, 30)},                      // a WAV cut inside its header
-        {"6.mp3", wav.substr(0, 44) + RandomBytes(10, 6)}, // data shorter than claimed
-        {"7.mp3", "OggS" + RandomBytes(4000, 7)},
-        {"8.mp3", "RIFF\xFF\xFF\xFF\xFFWAVEfmt " + RandomBytes(100, 8)},
-        {"9.mp3", "fLaC" + RandomBytes(100, 9)},
-        {"10.mp3", std::string(1024 * 1024, '\0')},
-        {"11.mp3", wav}, // a good WAV under an MP3 name
+        {"1.mp3", "", refused},
+        {"2.mp3", std::string("\xFF\xFB\x90\x64", 4), refused}, // one frame header, no frame
+        {"3.mp3", "ID3\x04" + std::string(6, '\x7F'), refused}, // a tag that claims 256 MB
+        {"4.mp3", RandomBytes(64 * 1024, 4), refused},
+        {"5.mp3", wav.substr(0, 30), refused}, // a WAV cut inside its header
+        // Data shorter than its header claims: what there is plays.
+        {"6.mp3", wav.substr(0, 44) + RandomBytes(10, 6), kPlayed},
+        {"7.mp3", "OggS" + RandomBytes(4000, 7), refused},
+        {"8.mp3", "RIFF\xFF\xFF\xFF\xFFWAVEfmt " + RandomBytes(100, 8), refused},
+        {"9.mp3", "fLaC" + RandomBytes(100, 9), refused},
+        {"10.mp3", std::string(1024 * 1024, '\0'), refused},
+        {"11.mp3", wav, kPlayed}, // a good WAV under an MP3 name
     };
     for (const auto& c : cases)
         folder.AddFile(c.name, c.bytes);
     for (const auto& c : cases) {
         const std::string code =
             "SB" + std::string(c.name).substr(0, std::string(c.name).find('.'));
-        EXPECT_TRUE(Existing(Answer(code.c_str()))) << c.name;
+        EXPECT_EQ(c.answer, Answer(code.c_str())) << c.name;
     }
 }
 
@@ -71,22 +74,18 @@ TEST_F(HostileFilesTest, AFileLockedByAnotherHandleIsMissingUntilReleased) {
     ASSERT_NE(INVALID_HANDLE_VALUE, lock);
     EXPECT_EQ(kMissingLine, Answer("SB13"));
     CloseHandle(lock);
-    EXPECT_TRUE(Existing(Answer("SB13")));
+    EXPECT_EQ(kPlayed, Answer("SB13"));
 }
 
 TEST_F(HostileFilesTest, AFileDeletedWhilePlaying) {
     folder.AddFile("14.mp3", WavBytes(2000));
     folder.AddFile("15.mp3", WavBytes(2000));
-    EXPECT_TRUE(Existing(Answer("SB14")));
-    // An engine may hold the file open without delete sharing: either way is fine.
+    EXPECT_EQ(kPlayed, Answer("SB14"));
+    // An engine may hold the file open without delete sharing: either way is
+    // fine, each with its own answer.
     const bool deleted = DeleteFileA(folder.SoundPath("14.mp3").c_str()) != 0;
-    const std::string again = Answer("SB14");
-    if (deleted) {
-        EXPECT_EQ(kMissingLine, again);
-    } else {
-        EXPECT_TRUE(Existing(again));
-    }
-    EXPECT_TRUE(Existing(Answer("SB15")));
+    EXPECT_EQ(deleted ? kMissingLine : kPlayed, Answer("SB14"));
+    EXPECT_EQ(kPlayed, Answer("SB15"));
     // The stream of a deleted file closes without trouble.
     Stop();
     ASSERT_EQ(1, dll.Initialize(0, 0, 0));

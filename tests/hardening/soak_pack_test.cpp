@@ -1,5 +1,5 @@
 // A full 999-sound pack installed and uninstalled, five times over:
-// the process's handles, GDI and USER objects and private bytes stay flat.
+// the process's handles, windows and private bytes stay flat.
 #include "soundpack/soundpack.h"
 
 #include "database/sound_table.h"
@@ -40,6 +40,7 @@ TEST_F(PackSoakTest, FiveRoundsOfA999SoundPack) {
         ASSERT_TRUE(SoundKeys().empty());
     };
     UiDriver driver;
+    CountedWindow window;
     round();
     const ResourceCounts start = CurrentResourceCounts();
     for (int i = 0; i < 5; ++i)

@@ -235,7 +235,6 @@ DWORD CountOpenHandles() {
 
 ResourceCounts CurrentResourceCounts() {
     ResourceCounts counts;
-    counts.gdiObjects = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
     counts.userObjects = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
     if (counts.userObjects == 0)
         counts.userObjects = WindowCount();
@@ -249,6 +248,23 @@ ResourceCounts CurrentResourceCounts() {
         // Wine leaves PrivateUsage 0; the commit charge is the same figure.
         counts.privateBytes = memory.PrivateUsage ? memory.PrivateUsage : memory.PagefileUsage;
     return counts;
+}
+
+void ExpectCountsLive(const ResourceCounts& counts) {
+    EXPECT_GT(counts.handles, 0u) << "the handle count reads 0";
+    EXPECT_GT(counts.userObjects, 0u) << "the window count reads 0 (no CountedWindow?)";
+    EXPECT_GT(counts.privateBytes, 0u) << "the private bytes read 0";
+}
+
+CountedWindow::CountedWindow()
+    : window_(CreateWindowExA(WS_EX_TOOLWINDOW, "STATIC", "counted", WS_POPUP, 0, 0, 1, 1, nullptr,
+                              nullptr, GetModuleHandleA(nullptr), nullptr)) {
+    EXPECT_NE(nullptr, window_) << "cannot create a window: " << GetLastError();
+}
+
+CountedWindow::~CountedWindow() {
+    if (window_)
+        DestroyWindow(window_);
 }
 
 } // namespace testing_support

@@ -45,16 +45,33 @@ std::vector<std::string> SoundKeys();
 std::string SnapshotRegistry();
 
 // Process-wide counts that must stay flat across repeated work. Wine answers
-// none of the usual queries: there the handles are counted one by one,
-// the USER objects are the process's windows, the private bytes are the
-// commit charge, and the GDI objects read 0.
+// none of the usual queries: there the handles are counted one by one, the
+// USER objects are the process's windows and the private bytes are the
+// commit charge. GDI objects are not counted: Wine reads 0 for them and has
+// no other per-process count, so a GDI leak shows only in the private bytes.
 struct ResourceCounts {
     DWORD handles = 0;
-    DWORD gdiObjects = 0;
     DWORD userObjects = 0;
     SIZE_T privateBytes = 0;
 };
 ResourceCounts CurrentResourceCounts();
+
+// A count that reads 0 measures nothing: fails the test then. Every process
+// has open handles; a soak keeps a CountedWindow so that it has a window to
+// count.
+void ExpectCountsLive(const ResourceCounts& counts);
+
+// A hidden top-level window of this process, which the window count finds.
+class CountedWindow {
+  public:
+    CountedWindow();
+    ~CountedWindow();
+    CountedWindow(const CountedWindow&) = delete;
+    CountedWindow& operator=(const CountedWindow&) = delete;
+
+  private:
+    HWND window_;
+};
 
 // Base fixture for tests under Wine: a clean registry before each test.
 class CleanRegistryTest : public ::testing::Test {

@@ -1,7 +1,11 @@
 # Lays out a host's plug-in folder: the DLL beside a Sonabell sound folder
 # holding the sample soundpack's sounds.
-#   cmake -DDLL=<Sonabell.dll> -DSAMPLE=<soundpacks/sample> -DDEST=<folder> -P prepare_plugins.cmake
+#   cmake -DDLL=<Sonabell.dll> -DSAMPLE=<soundpacks/sample> -DDEST=<folder>
+#         [-DCAPTURE=<a capture file to remove>] -P prepare_plugins.cmake
 file(REMOVE_RECURSE ${DEST})
+if(CAPTURE)
+  file(REMOVE ${CAPTURE})
+endif()
 file(MAKE_DIRECTORY ${DEST}/Sonabell)
 file(COPY ${DLL} DESTINATION ${DEST})
 file(GLOB sounds ${SAMPLE}/*.mp3 ${SAMPLE}/*.ogg)

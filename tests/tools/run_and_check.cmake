@@ -1,6 +1,7 @@
 # Runs one command and checks its exit code and output.
 #   cmake -DCOMMAND=<;-list> -DEXPECT_CODE=<n> -DEXPECT_OUTPUT=<;-list of regexes>
-#         [-DOUTPUT_FILE=<path>] -P run_and_check.cmake
+#         [-DOUTPUT_FILE=<path>] [-DCHECK_AFTER=<;-list>] -P run_and_check.cmake
+# CHECK_AFTER is a second command, run when the first passed, that must exit 0.
 execute_process(COMMAND ${COMMAND} RESULT_VARIABLE code OUTPUT_VARIABLE out ERROR_VARIABLE err)
 set(all "${out}${err}")
 if(OUTPUT_FILE)
@@ -19,4 +20,11 @@ foreach(pattern IN LISTS EXPECT_OUTPUT)
 endforeach()
 if(failed)
   message(FATAL_ERROR "output was:\n${all}")
+endif()
+if(CHECK_AFTER)
+  execute_process(COMMAND ${CHECK_AFTER} RESULT_VARIABLE code OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  message(STATUS "${out}${err}")
+  if(NOT code EQUAL 0)
+    message(FATAL_ERROR "the check after it failed (exit code ${code}); the command's output was:\n${all}")
+  endif()
 endif()

@@ -6,6 +6,7 @@
 #include "ui/resource.h"
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 using namespace testing_support;
@@ -58,29 +59,75 @@ TEST_F(DllTest, PublishInfoTouchesNothingButItsFields) {
     EXPECT_EQ(4u + 6 + 10 + 9 + 10 + 2, touched);
 }
 
+// The sound line the loaded table gives for /xSBa, or what the DLL answers
+// when it has no such sound.
+std::string AnswerTo(const PluginDll& dll, const char* word) {
+    std::vector<char> result(1024 + 64, '\xA5');
+    if (dll.ParseCommand(word, "", 0, result.data()) != 1)
+        return "(declined)";
+    return std::string(result.data());
+}
+
+const char kMissingLine[] = "\x03"
+                            "7Sonabell Plugin: Sorry you do not have the file requested "
+                            "installed on your computer";
+
+std::string AnswerToNotify(const PluginDll& dll, const char* code) {
+    std::vector<char> result(1024 + 64, '\xA5');
+    if (dll.ReceiveNotify(code, 0, 0, result.data()) != 1)
+        return "(declined)";
+    return std::string(result.data());
+}
+
 TEST_F(DllTest, InitializeLoadsTheRegistryAndCyclesCleanly) {
     PutSound("1", "a", "a.mp3", "m");
+    CountedWindow window;
+    const std::string registry = SnapshotRegistry();
     EXPECT_EQ(1, dll.Initialize(0, 0, 0));
+    EXPECT_EQ("\x12SB1  m", AnswerTo(dll, "/xSBa"));
     dll.Uninitialize();
+    EXPECT_EQ("(declined)", AnswerTo(dll, "/xSBa")) << "the table outlived Uninitialize";
     ResourceCounts before = CurrentResourceCounts();
+    ExpectCountsLive(before);
     for (int i = 0; i < 100; ++i) {
         ASSERT_EQ(1, dll.Initialize(0, 0, 0));
+        ASSERT_EQ("\x12SB1  m", AnswerTo(dll, "/xSBa")) << "cycle " << i;
         dll.Uninitialize();
     }
     ResourceCounts after = CurrentResourceCounts();
     EXPECT_LE(after.handles, before.handles + 2);
-    EXPECT_LE(after.gdiObjects, before.gdiObjects + 2);
     EXPECT_LE(after.userObjects, before.userObjects + 2);
+    EXPECT_LE(after.privateBytes, before.privateBytes + 1024 * 1024);
+    EXPECT_EQ(registry, SnapshotRegistry());
     EXPECT_EQ(0, dll.ParseTag(0, 0, 0));
 }
 
+// The settings outlive Uninitialize in the loaded module; only a new load
+// starts from the file's own values (sounds and toasts on). With toasts off,
+// a missing file is answered by an error line; with them on, by a toast.
 TEST_F(DllTest, ReloadingTheDllStartsFromFreshGlobals) {
     PutSound("1", "a", "a.mp3", "m");
-    dll.Initialize(0, 0, 0);
-    dll.Uninitialize();          // a host ends the plug-in before it unloads it
-    dll.Load(SONABELL_DLL_PATH); // FreeLibrary, then LoadLibrary
+    CreateSettingsKey();
+    HKEY settings;
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_SET_VALUE, &settings));
+    const BYTE off = 0;
+    RegSetValueExA(settings, "SoundsEnabled", 0, REG_BINARY, &off, 1);
+    RegSetValueExA(settings, "ToastsEnabled", 0, REG_BINARY, &off, 1);
+    RegCloseKey(settings);
+    ASSERT_EQ(1, dll.Initialize(0, 0, 0));
+    ASSERT_EQ(kMissingLine, AnswerToNotify(dll, "SB7"));
+    dll.Uninitialize(); // a host ends the plug-in before it unloads it
+    ASSERT_EQ(kMissingLine, AnswerToNotify(dll, "SB7")) << "the loaded module keeps its settings";
+
+    dll.Unload();
+    EXPECT_EQ(nullptr, GetModuleHandleA("Sonabell.dll")) << "FreeLibrary left the DLL loaded";
+    dll.Load(SONABELL_DLL_PATH);
     ASSERT_NE(nullptr, dll.module);
+    EXPECT_EQ("", AnswerToNotify(dll, "SB7")) << "the new load kept the old settings";
+    EXPECT_EQ("(declined)", AnswerTo(dll, "/xSBa")) << "the new load kept the old table";
     EXPECT_EQ(1, dll.Initialize(0, 0, 0));
+    EXPECT_EQ("\x12SB1  m", AnswerTo(dll, "/xSBa"));
     dll.Uninitialize();
 }
 

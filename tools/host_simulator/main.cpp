@@ -2,6 +2,7 @@
 // the DLL as the host does, shows what it publishes, and runs a chat in which
 // every command goes to ParseCommand and every sound line is delivered to the
 // receiving side's ReceiveNotify, printing what each side sees.
+#include "capture_listener.h"
 #include "dialog_answers.h"
 #include "plugin_host.h"
 #include "toast_window.h"
@@ -82,7 +83,7 @@ void Pump(DWORD milliseconds) {
 
 class Chat {
   public:
-    explicit Chat(PluginHost& host) : host_(host) {}
+    Chat(PluginHost& host, const CaptureListener& capture) : host_(host), capture_(capture) {}
 
     // False when the conversation is over.
     bool Line(const std::string& line) {
@@ -174,6 +175,7 @@ class Chat {
     void Receive(const std::string& code) {
         std::vector<unsigned char> result(kResultCapacity + 64, kCanary);
         int toastsBefore = ToastsShown();
+        const unsigned long long heardUpTo = capture_.active() ? capture_.Mark() : 0;
         int handled =
             host_.ReceiveNotify(code.c_str(), 0, 0, reinterpret_cast<char*>(result.data()));
         Pump(0);
@@ -186,8 +188,16 @@ class Chat {
         std::string answer(reinterpret_cast<const char*>(result.data()));
         if (answer.empty() && ToastsShown() != toastsBefore)
             std::printf("  their Sonabell: no error line; the toast above told them instead\n");
-        else if (answer.empty())
+        else if (answer.empty() && !capture_.active())
+            std::printf("  their Sonabell: no error line (sound %s plays if their sounds are on;"
+                        " --audio capture:FILE.wav hears it)\n",
+                        IndexOf(code).c_str());
+        else if (answer.empty() && capture_.HeardSince(heardUpTo, 1500, Pump))
             std::printf("  their Sonabell plays sound %s (no error line)\n", IndexOf(code).c_str());
+        else if (answer.empty())
+            std::printf("  their Sonabell: no error line, but sound %s was not heard (sounds"
+                        " switched off?)\n",
+                        IndexOf(code).c_str());
         else
             std::printf("  their Sonabell shows the error line: %s\n",
                         Visible(answer, false).c_str());
@@ -230,6 +240,7 @@ class Chat {
     }
 
     PluginHost& host_;
+    const CaptureListener& capture_;
     int failures_ = 0;
 };
 
@@ -342,7 +353,9 @@ int main(int argc, char** argv) {
     std::printf("host: toasts %s\n", toasts ? "are shown" : "cannot be shown (no desktop)");
     std::fflush(stdout);
 
-    Chat chat(host);
+    const CaptureListener capture(
+        options.audio.compare(0, 8, "capture:") == 0 ? options.audio.substr(8) : std::string());
+    Chat chat(host, capture);
     std::istream& in = options.script.empty() ? std::cin : scriptFile;
     bool interactive = options.script.empty();
     std::string line;
