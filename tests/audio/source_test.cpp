@@ -45,6 +45,55 @@ TEST(StreamSource, DecodesEveryFormatLikeTheReferenceDecoders) {
     }
 }
 
+// LAME's tag says where the sound starts and ends: an MP3 plays from its
+// first sample to its last, sample for sample as mpg123 plays it, with no
+// silent frame, encoder delay or padding around it (and again after a rewind).
+TEST(StreamSource, Mp3sPlayFromTheirFirstSampleToTheirLast) {
+    for (const char* name : {"clip.mp3", "mp3-named.wav", "tone-1k.mp3"}) {
+        SCOPED_TRACE(name);
+        SbSource* s = SbSourceOpenFile(Media(name).c_str());
+        ASSERT_NE(s, nullptr);
+        ASSERT_TRUE(SbSourceSetOutputRate(s, 44100));
+        std::string refBytes;
+        ASSERT_TRUE(pcm::ReadFile(Media(std::string(name) + ".ref.raw"), refBytes));
+        pcm::Frames ref = pcm::FromS16(refBytes);
+        for (int pass = 0; pass < 2; ++pass) {
+            pcm::Frames got = DecodeAll(s);
+            EXPECT_EQ(pcm::FrameCount(got), pcm::FrameCount(ref));
+            pcm::Match m = pcm::Compare(got, ref);
+            EXPECT_EQ(m.lag, 0);
+            EXPECT_GT(m.snrDb, 40.0);
+            ASSERT_TRUE(SbSourceRewind(s));
+        }
+        SbSourceClose(s);
+    }
+}
+
+// The tag is the file's word, not a promise: a sound is never lost to one
+// that asks to skip more than there is, or counts more frames than exist.
+TEST(StreamSource, Mp3TagsThatOverreachAreIgnored) {
+    std::string mp3;
+    ASSERT_TRUE(pcm::ReadFile(Media("clip.mp3"), mp3));
+    size_t lame = mp3.find("LAME");
+    ASSERT_NE(lame, std::string::npos);
+    std::string odd = mp3;
+    odd[lame + 21] = '\xff'; // an encoder delay of 4095 and more
+    odd[lame + 22] = static_cast<char>((odd[lame + 22] & 0x0F) | 0xF0);
+    size_t info = odd.find("Info");
+    ASSERT_NE(info, std::string::npos);
+    odd.replace(info + 8, 4, "\x00\xff\xff\xff"); // 16 million frames
+    SbSource* s = SbSourceOpenMemory(odd.data(), odd.size(), false);
+    ASSERT_NE(s, nullptr);
+    EXPECT_GT(pcm::FrameCount(DecodeAll(s)), 1.1 * 44100);
+    SbSourceClose(s);
+    // Cut to the tag's frame and two more: fewer frames than it says to skip.
+    std::string shortOne = odd.substr(0, 3 * 418);
+    s = SbSourceOpenMemory(shortOne.data(), shortOne.size(), false);
+    ASSERT_NE(s, nullptr);
+    EXPECT_GT(pcm::FrameCount(DecodeAll(s)), 0u);
+    SbSourceClose(s);
+}
+
 TEST(StreamSource, ConvertsMonoAndOtherRatesToStereoAtTheOutputRate) {
     SbSource* s = SbSourceOpenFile(Media("mono-22050.wav").c_str());
     ASSERT_NE(s, nullptr);
