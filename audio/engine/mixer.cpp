@@ -482,19 +482,20 @@ void* SbMixerWakeEvent() {
     return wake;
 }
 
-void SbMixerDecodeAhead() {
-    EnsureInit();
+namespace {
+
+// Decodes the stream heard until the ring holds `target` frames or the
+// stream has no more. A chunk at a time, so a stream started meanwhile waits
+// for one chunk at most.
+void DecodeUpTo(size_t target) {
     static float block[kChunk * 2];
-    // A chunk at a time, so a stream started meanwhile waits for one chunk
-    // at most.
     for (;;) {
         EnterCriticalSection(&decodeLock);
         EnterCriticalSection(&mixLock);
         Stream* s = decoding;
         unsigned generation = decodeGeneration;
         unsigned mixRate = rate;
-        size_t ahead = AheadFrames();
-        size_t room = ringCount < ahead ? ahead - ringCount : 0;
+        size_t room = ringCount < target ? target - ringCount : 0;
         LeaveCriticalSection(&mixLock);
         if (!s || room == 0 || mixRate == 0) {
             LeaveCriticalSection(&decodeLock);
@@ -518,8 +519,25 @@ void SbMixerDecodeAhead() {
     }
 }
 
+} // namespace
+
+void SbMixerDecodeAhead() {
+    EnsureInit();
+    EnterCriticalSection(&mixLock);
+    size_t ahead = AheadFrames();
+    LeaveCriticalSection(&mixLock);
+    DecodeUpTo(ahead);
+}
+
 void SbMixerRender(const void* device, float* out, size_t frameCount) {
     EnsureInit();
+    // The engine's thread fell behind (a machine busy with other work):
+    // this period is decoded here rather than heard as a gap.
+    EnterCriticalSection(&mixLock);
+    bool behind = device == attached && decoding && ringCount < frameCount;
+    LeaveCriticalSection(&mixLock);
+    if (behind)
+        DecodeUpTo(frameCount < kRingFrames ? frameCount : kRingFrames);
     EnterCriticalSection(&mixLock);
     if (device != attached || !device) {
         LeaveCriticalSection(&mixLock);

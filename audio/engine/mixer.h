@@ -1,7 +1,9 @@
 // The streams and what the device hears of them. The engine's own thread
 // decodes the stream heard ahead of the device into a small ring of frames;
-// the device's callback only copies from the ring and applies the volume, so
-// a slow disk or a busy machine never makes the device wait on a decoder.
+// the device's callback copies from the ring and applies the volume, so a
+// slow disk or a decoder's bad moment never makes the device wait. Should the
+// engine's thread fall behind all the same (a machine busy with other work),
+// the callback decodes the period itself rather than play a gap.
 //
 // Locks: decodeLock is held while a stream's source is read, so a stream can
 // be closed safely; mixLock guards everything else and is the only lock the
