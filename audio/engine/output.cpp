@@ -2,10 +2,7 @@
 
 #include <windows.h>
 
-#include <mmsystem.h>
 #include <objbase.h>
-
-#include <dsound.h>
 
 #include <cstdio>
 #include <cstring>
@@ -13,6 +10,7 @@
 #include <vector>
 
 #include "audio/engine/capture_wav.h"
+#include "audio/engine/dsound_output.h"
 #include "audio/engine/ma_config.h"
 #include "audio/engine/mixer.h"
 #include "audio/engine/run_once.h"
@@ -57,6 +55,7 @@ struct Output {
     ma_device device;
     bool contextReady = false;
     bool deviceReady = false;
+    SbDsOutput* ds = nullptr; // DirectSound is driven by the engine itself
     unsigned session = 0;
     SbCapture* capture = nullptr;
     volatile LONG retired = 0;
@@ -64,9 +63,6 @@ struct Output {
     volatile LONG shuttingDown = 0;
     volatile DWORD lastCallback = 0;
     // What a stuck shutdown is helped with (see Retire).
-    IDirectSound* heldSound = nullptr;
-    IDirectSoundBuffer* heldBuffer = nullptr;
-    DWORD heldBufferBytes = 0;
     HANDLE heldEvent = nullptr;
     HANDLE uninitDone = nullptr;
     HANDLE helperGone = nullptr;
@@ -175,9 +171,9 @@ Choice CurrentChoice() {
     return choice;
 }
 
-void DataCallback(ma_device* device, void* output, const void*, ma_uint32 frameCount) {
-    auto* out = static_cast<Output*>(device->pUserData);
-    auto* frames = static_cast<float*>(output);
+// What a device plays: the mixer's frames, written to the capture file too
+// when there is one. Every call is a sign of life.
+void Render(Output* out, float* frames, size_t frameCount) {
     SbMixerRender(out, frames, frameCount);
     if (out->capture)
         SbCaptureWrite(out->capture, frames, frameCount);
@@ -185,6 +181,14 @@ void DataCallback(ma_device* device, void* output, const void*, ma_uint32 frameC
     out->lastCallback = now;
     if (!Read(&out->retired))
         lastCallback = now;
+}
+
+void DataCallback(ma_device* device, void* output, const void*, ma_uint32 frameCount) {
+    Render(static_cast<Output*>(device->pUserData), static_cast<float*>(output), frameCount);
+}
+
+void RenderForDs(void* user, float* frames, size_t frameCount) {
+    Render(static_cast<Output*>(user), frames, frameCount);
 }
 
 void Notification(const ma_device_notification* note) {
@@ -196,19 +200,20 @@ void Notification(const ma_device_notification* note) {
 }
 
 // The device's periods: short enough that a sound starts within a period or
-// two, long enough that a busy machine keeps up. DirectSound and WinMM have
-// longer minimum periods in the library (30 and 40 ms); two of them keep
-// the queue short.
+// two, long enough that a busy machine keeps up (40 ms queued for WASAPI).
+// WinMM's shortest period in the library is 40 ms; two of them keep its
+// queue short. The callback may
+// take what the device asks for as it comes, rather than through a buffer
+// of the library's own that would add a period.
 void ConfigureLatency(ma_backend backend, ma_device_config& config) {
     config.performanceProfile = ma_performance_profile_low_latency;
+    config.noFixedSizedCallback = MA_TRUE;
     switch (backend) {
     case ma_backend_wasapi:
         config.periodSizeInMilliseconds = 10;
-        config.periods = 3;
-        break;
-    case ma_backend_dsound:
-        config.periodSizeInMilliseconds = 30;
-        config.periods = 2;
+        config.periods = 4;
+        // The system's audio thread scheduling, where it has one.
+        config.wasapi.usage = ma_wasapi_usage_games;
         break;
     case ma_backend_winmm:
         config.periodSizeInMilliseconds = 40;
@@ -221,6 +226,7 @@ void ConfigureLatency(ma_backend backend, ma_device_config& config) {
 }
 
 void Free(Output* out) {
+    SbDsClose(out->ds);
     if (out->deviceReady)
         ma_device_uninit(&out->device);
     if (out->contextReady)
@@ -229,22 +235,14 @@ void Free(Output* out) {
     delete out;
 }
 
-// Opens and starts a device as chosen, on the engine's thread. Null, with
-// the reason kept for people, when none plays.
-Output* Open(unsigned session, int mixRate) {
-    Choice choice = CurrentChoice();
-    auto* out = new (std::nothrow) Output;
-    if (!out) {
-        SetError("The sound output could not be started: out of memory.");
-        return nullptr;
-    }
-    out->session = session;
+// One of the library's backends, its device opened and started, or false
+// with the reason kept.
+bool OpenWithLibrary(Output* out, ma_backend backend, const Choice& choice, int mixRate,
+                     bool* sawDevice) {
     ma_context_config contextConfig = ma_context_config_init();
-    if (ma_context_init(choice.backends, choice.backendCount, &contextConfig, &out->context) !=
-        MA_SUCCESS) {
+    if (ma_context_init(&backend, 1, &contextConfig, &out->context) != MA_SUCCESS) {
         SetError("No sound output is available on this computer.");
-        delete out;
-        return nullptr;
+        return false;
     }
     out->contextReady = true;
     ma_device_config config = ma_device_config_init(ma_device_type_playback);
@@ -255,7 +253,7 @@ Output* Open(unsigned session, int mixRate) {
     config.notificationCallback = Notification;
     config.pUserData = out;
     config.noPreSilencedOutputBuffer = MA_TRUE; // the mixer writes every frame
-    ConfigureLatency(out->context.backend, config);
+    ConfigureLatency(backend, config);
     ma_device_id chosen;
     if (choice.kind == kSystem) {
         // No output device at all: fail here. Attempting a device init anyway
@@ -263,11 +261,9 @@ Output* Open(unsigned session, int mixRate) {
         ma_device_info* infos = nullptr;
         ma_uint32 count = 0;
         if (ma_context_get_devices(&out->context, &infos, &count, nullptr, nullptr) != MA_SUCCESS ||
-            count == 0) {
-            SetError("No sound output device was found.");
-            Free(out);
-            return nullptr;
-        }
+            count == 0)
+            return false;
+        *sawDevice = true;
         // Driver n is the n-th device of the output; 0 (or one that does not
         // exist) the system's default.
         if (choice.driverIndex > 0 && static_cast<ma_uint32>(choice.driverIndex) < count) {
@@ -277,32 +273,69 @@ Output* Open(unsigned session, int mixRate) {
     }
     if (ma_device_init(&out->context, &config, &out->device) != MA_SUCCESS) {
         SetError("The sound output device could not be opened.");
-        Free(out);
-        return nullptr;
+        return false;
     }
     out->deviceReady = true;
     if (choice.kind == kCapture) {
         out->capture = SbCaptureOpen(choice.capturePath.data(), out->device.sampleRate);
         if (!out->capture) {
             SetError("The capture file could not be created.");
-            Free(out);
-            return nullptr;
+            return false;
         }
     }
     out->lastCallback = GetTickCount();
-    if (!SbMixerAttach(out, session)) {
-        Free(out); // this session ended meanwhile
-        return nullptr;
-    }
+    if (!SbMixerAttach(out, out->session))
+        return false; // this session ended meanwhile
     if (ma_device_start(&out->device) != MA_SUCCESS) {
         SbMixerDetach(out);
         SetError("The sound output device could not be started.");
-        Free(out);
-        return nullptr;
+        return false;
     }
-    lastCallback = GetTickCount();
-    SetError("");
-    return out;
+    return true;
+}
+
+bool OpenDirectSound(Output* out, const Choice& choice, int mixRate) {
+    out->lastCallback = GetTickCount();
+    if (!SbMixerAttach(out, out->session))
+        return false;
+    char error[160];
+    out->ds = SbDsOpen(choice.driverIndex, static_cast<unsigned>(mixRate), RenderForDs, out, error,
+                       sizeof error);
+    if (!out->ds) {
+        SbMixerDetach(out);
+        SetError(error);
+        return false;
+    }
+    return true;
+}
+
+// Opens and starts a device as chosen, on the engine's thread: the outputs
+// in the order chosen, the first that plays. Null, with the reason kept for
+// people, when none does.
+Output* Open(unsigned session, int mixRate) {
+    Choice choice = CurrentChoice();
+    bool sawDevice = choice.kind != kSystem;
+    for (ma_uint32 i = 0; i < choice.backendCount; ++i) {
+        auto* out = new (std::nothrow) Output;
+        if (!out) {
+            SetError("The sound output could not be started: out of memory.");
+            return nullptr;
+        }
+        out->session = session;
+        bool ok = choice.backends[i] == ma_backend_dsound
+                      ? (sawDevice = true, OpenDirectSound(out, choice, mixRate))
+                      : OpenWithLibrary(out, choice.backends[i], choice, mixRate, &sawDevice);
+        if (ok) {
+            lastCallback = GetTickCount();
+            SetError("");
+            return out;
+        }
+        SbMixerDetach(out);
+        Free(out);
+    }
+    if (!sawDevice)
+        SetError("No sound output device was found.");
+    return nullptr;
 }
 
 HMODULE HoldOwnModule() {
@@ -321,14 +354,13 @@ DWORD WINAPI ShutdownMain(void* param) {
     HMODULE module = HoldOwnModule();
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     InterlockedExchange(&out->shuttingDown, 1);
-    ma_device_uninit(&out->device);
+    if (out->deviceReady)
+        ma_device_uninit(&out->device);
     out->deviceReady = false;
+    SbDsClose(out->ds);
+    out->ds = nullptr;
     SetEvent(out->uninitDone);
     WaitForSingleObject(out->helperGone, INFINITE);
-    if (out->heldBuffer)
-        out->heldBuffer->Release();
-    if (out->heldSound)
-        out->heldSound->Release();
     if (out->heldEvent)
         CloseHandle(out->heldEvent);
     CloseHandle(out->uninitDone);
@@ -341,33 +373,19 @@ DWORD WINAPI ShutdownMain(void* param) {
 // Takes a device out of use and shuts it down, waiting about kShutdownHelpMs
 // at most.
 //
-// A device that died (its sound server gone, its sink removed) never returns
-// from the library's shutdown with DirectSound or WinMM: both wait for the
-// last queued audio to drain, and a dead device never plays it. The drain is
-// helped along: DirectSound's play cursor is moved on by hand and WinMM's
-// "buffer done" event is set. Wine's DirectSound shares one device object
-// per output among all its users, so until the dead one is released a new
-// device on the same output stays dead too: the dead device's objects are
-// held here while the library lets go of them, and released after.
+// A WinMM device that died (its sound server gone, its sink removed) never
+// returns from the library's shutdown: it waits for the last queued buffers
+// to drain, and a dead device never plays them. The drain is helped along by
+// setting the device's "buffer done" event.
 void Retire(Output* out) {
     InterlockedExchange(&out->retired, 1);
     SbMixerDetach(out);
-    if (!out->deviceReady) {
+    if (!out->deviceReady && !out->ds) {
         Free(out);
         return;
     }
-    if (out->context.backend == ma_backend_dsound && out->device.dsound.pPlayback &&
-        out->device.dsound.pPlaybackBuffer) {
-        out->heldSound = static_cast<IDirectSound*>(out->device.dsound.pPlayback);
-        out->heldBuffer = static_cast<IDirectSoundBuffer*>(out->device.dsound.pPlaybackBuffer);
-        out->heldSound->AddRef();
-        out->heldBuffer->AddRef();
-        out->heldBufferBytes = out->device.playback.internalPeriodSizeInFrames *
-                               out->device.playback.internalPeriods *
-                               ma_get_bytes_per_frame(out->device.playback.internalFormat,
-                                                      out->device.playback.internalChannels);
-    }
-    if (out->context.backend == ma_backend_winmm && out->device.winmm.hEventPlayback) {
+    if (out->deviceReady && out->context.backend == ma_backend_winmm &&
+        out->device.winmm.hEventPlayback) {
         // A handle of our own: the library closes its one while we may still
         // be setting it.
         DuplicateHandle(GetCurrentProcess(), static_cast<HANDLE>(out->device.winmm.hEventPlayback),
@@ -381,14 +399,9 @@ void Retire(Output* out) {
     if (!shutdown)
         return; // no thread to spare: left as it is rather than risk a wait without end
     DWORD start = GetTickCount();
-    DWORD cursor = 0;
     bool stopped = false;
     while (!(stopped = WaitForSingleObject(out->uninitDone, 5) == WAIT_OBJECT_0) &&
            GetTickCount() - start < kShutdownHelpMs) {
-        if (out->heldBuffer && out->heldBufferBytes >= 8) {
-            cursor = (cursor + out->heldBufferBytes / 8) % out->heldBufferBytes;
-            out->heldBuffer->SetCurrentPosition(cursor);
-        }
         if (out->heldEvent)
             SetEvent(out->heldEvent);
     }
@@ -402,8 +415,8 @@ void Retire(Output* out) {
     CloseHandle(shutdown);
 }
 
-bool Healthy(const Output* out) {
-    return !Read(const_cast<volatile LONG*>(&out->stoppedByItself)) &&
+bool Healthy(Output* out) {
+    return !Read(&out->stoppedByItself) && !(out->ds && SbDsFailed(out->ds)) &&
            GetTickCount() - out->lastCallback < kLostAfterMs;
 }
 
