@@ -4,7 +4,7 @@
 # one null sink, the sink's monitor recorded with time stamps, and the tree's
 # Wine prefix told to use PulseAudio. Tests reach the daemon through the
 # PULSE_SERVER that `env` prints.
-#   pulse-world.sh start <build-dir> <win32|win64> [nosink]
+#   pulse-world.sh start <build-dir> <win32|win64>
 #   pulse-world.sh stop  <build-dir>
 #   pulse-world.sh env   <build-dir>        (prints export lines)
 # Faults the device tests cause; each creates the file <marker>, when given,
@@ -34,10 +34,24 @@ pulse_env() {
   export PULSE_COOKIE="$dir/state/cookie"
 }
 
-# Is the process in the pid file running? A zombie is not: what this script
-# starts outlives it, and whoever inherits the process may reap it late.
+# Is this process running? A zombie is not: what this script starts outlives
+# it, and whoever inherits the process may reap it late.
 running() { [ -r "/proc/$1/stat" ] && [ "$(awk '{ print $3 }' "/proc/$1/stat" 2>/dev/null)" != Z ]; }
 alive() { [ -f "$1" ] && running "$(cat "$1")"; }
+
+# Runs a command in the background, in a session of its own and with none of
+# our descriptors but 0-2: whoever started this script (a test under Wine
+# among them) may be waiting for its own pipes to close, and a test that times
+# out must not take the world down with it.
+detached() {
+  (
+    for fd in /proc/$BASHPID/fd/*; do
+      fd=${fd##*/}
+      if [ "$fd" -gt 2 ]; then eval "exec $fd>&-"; fi
+    done
+    exec setsid "$@"
+  ) &
+}
 
 # Waits until the daemon answers (true) or 5 s have passed (false).
 wait_ready() {
@@ -48,33 +62,32 @@ wait_ready() {
   return 1
 }
 
-daemon_start() { # dir, with sink (yes/no)
-  local dir=$1 sink=$2
+daemon_start() { # dir
+  local dir=$1
   {
     echo "load-module module-native-protocol-unix auth-anonymous=1 socket=$dir/runtime/native"
-    if [ "$sink" = yes ]; then
-      echo "load-module module-null-sink sink_name=sb rate=$rate"
-      echo "set-default-sink sb"
-    fi
+    echo "load-module module-null-sink sink_name=sb rate=$rate"
+    echo "set-default-sink sb"
   } >"$dir/default.pa"
   # A private daemon for this tree: no default script, no realtime scheduling
   # (it shares the machine with builds), never exiting while idle.
-  HOME="$dir/home" pulseaudio --daemonize=no --exit-idle-time=-1 --use-pid-file=no \
-    --system=no --realtime=no --disallow-module-loading=no -n -F "$dir/default.pa" \
-    --log-target="file:$dir/pulseaudio.log" >>"$dir/pulseaudio.out" 2>&1 </dev/null 9>&- &
+  HOME="$dir/home" detached pulseaudio --daemonize=no --exit-idle-time=-1 --use-pid-file=no \
+    --system=no --realtime=no -n -F "$dir/default.pa" --log-target="file:$dir/pulseaudio.log" \
+    </dev/null >>"$dir/pulseaudio.out" 2>&1
   echo $! >"$dir/pulse.pid"
   wait_ready || { echo "pulse-world: the daemon did not start (see $dir/pulseaudio.log)" >&2; return 1; }
 }
 
+has_sink() { pactl list short sinks 2>/dev/null | grep -q '^[0-9]*[[:space:]]sb[[:space:]]'; }
+
 recorder_start() {
   local dir=$1
   recorder_stop "$dir"
-  pactl list short sinks 2>/dev/null | grep -q '^[0-9]*[[:space:]]sb[[:space:]]' || return 0
-  # The recorder writes through its own descriptor, opened for appending.
-  (
-    parec --device=sb.monitor --format=s16le --rate=$rate --channels=2 --latency-msec=5 --raw \
-      | "$dir/sb-stamp-recorder" >>"$dir/monitor.rec"
-  ) </dev/null >/dev/null 2>>"$dir/parec.log" 9>&- &
+  has_sink || return 0
+  # shellcheck disable=SC2016 # expanded by the recorder's own shell
+  detached bash -c 'parec --device=sb.monitor --format=s16le --rate="$2" --channels=2 \
+      --latency-msec=5 --raw | "$0" >>"$1"' "$dir/sb-stamp-recorder" "$dir/monitor.rec" "$rate" \
+    </dev/null >/dev/null 2>>"$dir/parec.log"
   echo $! >"$dir/recorder.pid"
   # parec is up when the daemon lists its source output.
   for _ in $(seq 100); do
@@ -87,10 +100,11 @@ recorder_stop() {
   local dir=$1 pid
   if alive "$dir/recorder.pid"; then
     pid=$(cat "$dir/recorder.pid")
-    # parec first; the stamper ends at the pipe's end, then the subshell.
+    # parec first; the stamper ends at the pipe's end, then the shell.
     pkill -TERM -P "$pid" parec 2>/dev/null || true
     for _ in $(seq 100); do running "$pid" || break; sleep 0.02; done
     pkill -KILL -P "$pid" 2>/dev/null || true
+    kill -KILL "$pid" 2>/dev/null || true
   fi
   rm -f "$dir/recorder.pid"
 }
@@ -103,7 +117,7 @@ build_recorder() {
 }
 
 world_start() {
-  local build=$1 arch=$2 sink=${3:-sink} dir
+  local build=$1 arch=$2 dir
   dir=$(world_dir "$build")
   mkdir -p "$dir/runtime" "$dir/state" "$dir/home"
   chmod 700 "$dir/runtime"
@@ -114,16 +128,16 @@ world_start() {
   build_recorder "$dir"
   if ! alive "$dir/pulse.pid"; then
     : >"$dir/monitor.rec"
-    daemon_start "$dir" "$([ "$sink" = nosink ] && echo no || echo yes)"
+    daemon_start "$dir"
     recorder_start "$dir"
   fi
   # The tree's prefix uses PulseAudio; a process finds this daemon only
   # through the PULSE_SERVER of the device tests.
-  "$here/wine-world.sh" start "$build" "$arch"
+  "$here/wine-world.sh" start "$build" "$arch" 9>&-
   (
     eval "$("$here/wine-world.sh" env "$build" "$arch")"
     "$SONABELL_WINE_LOADER" reg add 'HKCU\Software\Wine\Drivers' /v Audio /d pulse /f \
-      >/dev/null 2>&1 </dev/null
+      >/dev/null 2>&1 </dev/null 9>&-
   )
   flock -u 9
 }
@@ -153,8 +167,10 @@ fault() { # command, build-dir, marker
       pactl unload-module module-null-sink >/dev/null 2>&1 || true
       ;;
     sink-on)
-      pactl load-module module-null-sink sink_name=sb rate=$rate >/dev/null
-      pactl set-default-sink sb
+      if ! has_sink; then
+        pactl load-module module-null-sink sink_name=sb rate=$rate >/dev/null
+        pactl set-default-sink sb
+      fi
       recorder_start "$dir"
       ;;
     crash)
@@ -164,7 +180,7 @@ fault() { # command, build-dir, marker
       rm -f "$dir/pulse.pid" "$dir/runtime/native"
       ;;
     revive)
-      alive "$dir/pulse.pid" || daemon_start "$dir" yes
+      alive "$dir/pulse.pid" || daemon_start "$dir"
       recorder_start "$dir"
       ;;
   esac
@@ -173,9 +189,9 @@ fault() { # command, build-dir, marker
 }
 
 case "${1:-}" in
-  start) world_start "$2" "$3" "${4:-sink}" ;;
+  start) world_start "$2" "$3" ;;
   stop) world_stop "$2" ;;
   env) pulse_env "$2"; env | grep -E '^(XDG_RUNTIME_DIR|PULSE_[A-Z_]+)=' | sed 's/^/export /' ;;
   sink-off | sink-on | crash | revive) fault "$1" "$2" "${3:-}" ;;
-  *) echo "usage: $0 start|stop|env|sink-off|sink-on|crash|revive <build-dir> [win32|win64]" >&2; exit 2 ;;
+  *) echo "usage: $0 start|stop|env|sink-off|sink-on|crash|revive <build-dir> [win32|win64|marker]" >&2; exit 2 ;;
 esac
