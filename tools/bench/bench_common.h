@@ -26,6 +26,7 @@ enum BenchPlace {
     kPlaceReceiveNotify = 300,
     kPlaceEngineStart = 310,
     kPlaceFirstFrame = 320,
+    kPlaceDevice = 330,
     kPlaceDecoding = 400,
     kPlacePanel = 500,
     kPlaceSoundpack = 600,
