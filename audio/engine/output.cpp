@@ -76,6 +76,10 @@ CRITICAL_SECTION choiceLock;  // the choice and the last error, briefly
 int outputType = FSOUND_OUTPUT_WINMM;
 int driverIndex = 0;
 char lastError[160] = "";
+// The last choice that found no device, and when: a host that initialises
+// the plug-in again at once does not try the same outputs again at once.
+char failedChoice[64] = "";
+DWORD failedAt = 0;
 
 // Guarded by controlLock.
 HANDLE engineThread = nullptr;
@@ -107,6 +111,13 @@ void SetError(const char* text) {
     EnterCriticalSection(&choiceLock);
     std::snprintf(lastError, sizeof lastError, "%s", text);
     LeaveCriticalSection(&choiceLock);
+}
+
+// What was tried, in a few characters: the outputs in order and the driver.
+void Describe(const Choice& choice, char* text, size_t size) {
+    std::snprintf(text, size, "%d:%d,%d,%d:%d", static_cast<int>(choice.kind),
+                  static_cast<int>(choice.backends[0]), static_cast<int>(choice.backends[1]),
+                  static_cast<int>(choice.backends[2]), choice.driverIndex);
 }
 
 // SONABELL_AUDIO_OUTPUT: "silent", "capture:<WAV path>", "wasapi", "dsound"
@@ -309,6 +320,20 @@ bool OpenDirectSound(Output* out, const Choice& choice, int mixRate) {
     return true;
 }
 
+// Wine's winmm.dll leaves a dozen handles behind every time it is unloaded,
+// and the library loads and unloads it with each WinMM context: a host that
+// initialises the plug-in again and again on a machine without sound would
+// collect them. Loaded once and kept, it is unloaded never.
+void KeepWinmmLoaded() {
+    static volatile LONG once = 0;
+    SbRunOnce(&once, [] {
+        HMODULE winmm = LoadLibraryA("winmm.dll");
+        HMODULE pinned;
+        if (winmm)
+            GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_PIN, "winmm.dll", &pinned);
+    });
+}
+
 // Opens and starts a device as chosen, on the engine's thread: the outputs
 // in the order chosen, the first that plays. Null, with the reason kept for
 // people, when none does.
@@ -322,12 +347,17 @@ Output* Open(unsigned session, int mixRate) {
             return nullptr;
         }
         out->session = session;
+        if (choice.backends[i] == ma_backend_winmm)
+            KeepWinmmLoaded();
         bool ok = choice.backends[i] == ma_backend_dsound
                       ? (sawDevice = true, OpenDirectSound(out, choice, mixRate))
                       : OpenWithLibrary(out, choice.backends[i], choice, mixRate, &sawDevice);
         if (ok) {
             lastCallback = GetTickCount();
             SetError("");
+            EnterCriticalSection(&choiceLock);
+            failedChoice[0] = '\0';
+            LeaveCriticalSection(&choiceLock);
             return out;
         }
         SbMixerDetach(out);
@@ -335,6 +365,12 @@ Output* Open(unsigned session, int mixRate) {
     }
     if (!sawDevice)
         SetError("No sound output device was found.");
+    if (choice.kind == kSystem) {
+        EnterCriticalSection(&choiceLock);
+        Describe(choice, failedChoice, sizeof failedChoice);
+        failedAt = GetTickCount();
+        LeaveCriticalSection(&choiceLock);
+    }
     return nullptr;
 }
 
@@ -423,6 +459,7 @@ bool Healthy(Output* out) {
 struct EngineStart {
     unsigned session;
     int rate;
+    LONG asked; // the attempts asked for before this engine started
 };
 
 DWORD WINAPI EngineMain(void* param) {
@@ -436,9 +473,11 @@ DWORD WINAPI EngineMain(void* param) {
     HANDLE wake = SbMixerWakeEvent();
     auto mine = [&] { return static_cast<unsigned>(Read(&currentSession)) == start.session; };
     Output* out = nullptr;
-    LONG handled = 0;
-    DWORD retryDelay = 0; // 0: no retry planned
-    DWORD retryFrom = 0;
+    LONG handled = start.asked;
+    // Without a device (a start that did not even try, the same outputs
+    // having found none a moment ago), the first retry comes soon.
+    DWORD retryDelay = kFirstRetryMs; // 0: no retry planned
+    DWORD retryFrom = GetTickCount();
     while (static_cast<unsigned>(Read(&quitSession)) != start.session) {
         LONG asked = Read(&attemptsAsked);
         bool retryDue = !out && retryDelay && GetTickCount() - retryFrom >= retryDelay;
@@ -519,6 +558,17 @@ void SbOutputSetDriver(int driver) {
     LeaveCriticalSection(&choiceLock);
 }
 
+// True when the outputs chosen now found no device a moment ago.
+bool FailedJustNow() {
+    char now[64];
+    Describe(CurrentChoice(), now, sizeof now);
+    EnterCriticalSection(&choiceLock);
+    bool failed =
+        std::strcmp(now, failedChoice) == 0 && GetTickCount() - failedAt < kSoundRetryGapMs;
+    LeaveCriticalSection(&choiceLock);
+    return failed;
+}
+
 bool SbOutputStart(int mixRate) {
     EnsureInit();
     EnterCriticalSection(&controlLock);
@@ -526,7 +576,7 @@ bool SbOutputStart(int mixRate) {
     if (engineThread) {
         // Running: the device it has stays. Without one, the choice may have
         // changed since, so it tries again now.
-        up = Read(&deviceUp) != 0 || AskForDevice(kStartWaitMs);
+        up = Read(&deviceUp) != 0 || (!FailedJustNow() && AskForDevice(kStartWaitMs));
     } else {
         static volatile LONG sessions = 0;
         unsigned session = static_cast<unsigned>(InterlockedIncrement(&sessions));
@@ -537,7 +587,7 @@ bool SbOutputStart(int mixRate) {
         InterlockedExchange(&deviceUp, 0);
         InterlockedExchange(&attemptsDone, Read(&attemptsAsked));
         InterlockedExchange(&currentSession, static_cast<LONG>(session));
-        auto* start = new (std::nothrow) EngineStart{session, engineRate};
+        auto* start = new (std::nothrow) EngineStart{session, engineRate, Read(&attemptsAsked)};
         engineThread = start ? CreateThread(nullptr, 0, EngineMain, start, 0, nullptr) : nullptr;
         if (!engineThread) {
             delete start;
@@ -546,7 +596,7 @@ bool SbOutputStart(int mixRate) {
             SetError("The sound output could not be started: no thread.");
             up = false;
         } else {
-            up = AskForDevice(kStartWaitMs);
+            up = !FailedJustNow() && AskForDevice(kStartWaitMs);
         }
     }
     LeaveCriticalSection(&controlLock);
