@@ -11,6 +11,7 @@ status=0
 trees=()
 cleanup() {
   for tree in "${trees[@]}"; do
+    bash scripts/pulse-world.sh stop "$tree" >/dev/null 2>&1 || true
     bash scripts/wine-world.sh stop "$tree" >/dev/null 2>&1 || true
   done
 }
@@ -49,6 +50,9 @@ run windows
 if ! bash scripts/can-run-win32.sh; then
   echo "=== this machine cannot run 32-bit code: Wine tests run on the 64-bit build"
   run windows64
+else
+  # 5. The device lane (real outputs into a private PulseAudio) runs in the 64-bit tree.
+  run windows64 -L device
 fi
 
 exit $status
