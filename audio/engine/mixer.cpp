@@ -71,6 +71,7 @@ SbChime chimeVoice;
 
 // The device's callback only.
 float appliedGain = 1.0f;
+bool soundedToTheEnd = false; // the last period was sound to its last frame
 
 volatile LONG volumePercent = 100;
 
@@ -566,10 +567,14 @@ void SbMixerRender(const void* device, float* out, size_t frameCount) {
         segmentFirst = (segmentFirst + 1) % kMaxSegments;
         --segmentCount;
     }
+    // A sound that starts now starts at the volume set, with no ramp from
+    // the one before: only a sound already heard is ramped.
+    bool starting = awaitingFirstMix || !soundedToTheEnd;
     if (awaitingFirstMix && n > 0) {
         firstMixTick = Now();
         awaitingFirstMix = false;
     }
+    soundedToTheEnd = n == frameCount && frameCount > 0;
     bool wantMore = decoding && ringCount < AheadFrames() / 2;
     LeaveCriticalSection(&mixLock);
     if (wantMore)
@@ -577,6 +582,8 @@ void SbMixerRender(const void* device, float* out, size_t frameCount) {
 
     // The volume, ramped over this period when it changed.
     float target = static_cast<float>(SbMixerVolume()) / 100.0f;
+    if (starting)
+        appliedGain = target;
     if (target != appliedGain) {
         float step = (target - appliedGain) / static_cast<float>(frameCount ? frameCount : 1);
         for (size_t i = 0; i < frameCount; ++i) {

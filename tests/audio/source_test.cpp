@@ -1,11 +1,14 @@
 // The decoding half of the engine: what it makes of real files and of hostile
 // bytes. Built natively under the sanitizers as well as for Windows.
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "audio/engine/chime.h"
 #include "audio/engine/heap_meter.h"
 #include "audio/engine/stream_source.h"
 #include "pcm_compare.h"
@@ -232,6 +235,37 @@ TEST(StreamSource, ReadsUnrecognisedBytesAsRawOnlyUnderARawName) {
     ASSERT_NE(s, nullptr);
     EXPECT_GT(pcm::FrameCount(DecodeAll(s)), 1.2 * 44100);
     SbSourceClose(s);
+}
+
+// The test chime at any mixing rate: 0.7 s, within half of full scale or
+// so, starting and ending at silence without a click.
+TEST(Chime, IsShortSmoothAndBoundedAtEveryRate) {
+    for (unsigned rate : {8000u, 40100u, 44100u, 48000u, 192000u}) {
+        SCOPED_TRACE(rate);
+        SbChime chime;
+        SbChimeStart(&chime, rate);
+        pcm::Frames got;
+        float block[2 * 500];
+        size_t n;
+        while ((n = SbChimeRender(&chime, block, 500)) > 0)
+            got.insert(got.end(), block, block + 2 * n);
+        ASSERT_EQ(pcm::FrameCount(got), static_cast<size_t>(kChimeSeconds * rate));
+        float peak = 0, step = 0;
+        for (size_t i = 0; i < got.size(); ++i) {
+            peak = std::max(peak, std::fabs(got[i]));
+            if (i >= 2)
+                step = std::max(step, std::fabs(got[i] - got[i - 2]));
+        }
+        EXPECT_GT(peak, 0.3f);
+        EXPECT_LT(peak, 0.8f);
+        // The loudest partial (E6 and its overtones) moves at most this much
+        // from one sample to the next; a click would jump further.
+        EXPECT_LT(step, 2 * 3.1416f * 3640 / static_cast<float>(rate) * 0.6f + 1e-3f);
+        EXPECT_LT(std::fabs(got[0]), 1e-3f);
+        EXPECT_LT(std::fabs(got[got.size() - 1]), 1e-3f);
+        SbChimeStart(&chime, rate); // again from the start
+        EXPECT_EQ(SbChimeRender(&chime, block, 500), 500u);
+    }
 }
 
 TEST(StreamSource, RefusesMissingFilesAndFolders) {

@@ -27,6 +27,7 @@ enum BenchPlace {
     kPlaceEngineStart = 310,
     kPlaceFirstFrame = 320,
     kPlaceDevice = 330,
+    kPlaceMixing = 340,
     kPlaceDecoding = 400,
     kPlacePanel = 500,
     kPlaceSoundpack = 600,
