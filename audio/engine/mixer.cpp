@@ -69,6 +69,10 @@ bool awaitingFirstMix = false;
 // Guarded by decodeLock.
 SbChime chimeVoice;
 
+// Asked for by a stop, done by the device's callback (guarded by mixLock).
+bool fading = false;
+bool faded = false;
+
 // The device's callback only.
 float appliedGain = 1.0f;
 bool soundedToTheEnd = false; // the last period was sound to its last frame
@@ -432,6 +436,7 @@ void SbMixerStart(unsigned mixRate, unsigned newSession) {
     rate = mixRate;
     session = newSession;
     attached = nullptr;
+    fading = faded = false;
     LeaveCriticalSection(&mixLock);
 }
 
@@ -469,6 +474,25 @@ void SbMixerDetach(const void* device) {
     if (attached == device)
         attached = nullptr;
     LeaveCriticalSection(&mixLock);
+}
+
+bool SbMixerFadeOut(unsigned long maxWaitMs) {
+    EnsureInit();
+    EnterCriticalSection(&mixLock);
+    bool sounding = attached && !faded && (segmentCount > 0 || decoding);
+    if (sounding)
+        fading = true;
+    LeaveCriticalSection(&mixLock);
+    if (!sounding)
+        return true;
+    for (DWORD start = GetTickCount(); GetTickCount() - start < maxWaitMs; Sleep(2)) {
+        EnterCriticalSection(&mixLock);
+        bool done = faded;
+        LeaveCriticalSection(&mixLock);
+        if (done)
+            return true;
+    }
+    return false;
 }
 
 void SbMixerDropHeard() {
@@ -576,12 +600,20 @@ void SbMixerRender(const void* device, float* out, size_t frameCount) {
     }
     soundedToTheEnd = n == frameCount && frameCount > 0;
     bool wantMore = decoding && ringCount < AheadFrames() / 2;
+    bool fadeNow = fading && !faded;
+    bool silent = faded;
+    if (fadeNow)
+        faded = true;
     LeaveCriticalSection(&mixLock);
+    if (silent) {
+        std::memset(out, 0, frameCount * 2 * sizeof(float));
+        return;
+    }
     if (wantMore)
         SetEvent(wake);
 
     // The volume, ramped over this period when it changed.
-    float target = static_cast<float>(SbMixerVolume()) / 100.0f;
+    float target = fadeNow ? 0.0f : static_cast<float>(SbMixerVolume()) / 100.0f;
     if (starting)
         appliedGain = target;
     if (target != appliedGain) {

@@ -44,7 +44,10 @@ void SbMixerStop(); // ends everything heard; nothing starts until the next star
 unsigned SbMixerRate();
 bool SbMixerAttach(const void* device, unsigned session);
 void SbMixerDetach(const void* device);
-void SbMixerDropHeard();   // the device was lost: what plays and waits ends unheard
+void SbMixerDropHeard(); // the device was lost: what plays and waits ends unheard
+// Before a stop: the sound heard fades out over the device's next period
+// (no click), silence after. Waits for it at most maxWaitMs; true when done.
+bool SbMixerFadeOut(unsigned long maxWaitMs);
 void SbMixerDecodeAhead(); // the engine's thread: tops the ring up
 // The event the engine's thread sleeps on; the mixer sets it when the ring
 // runs low. Created once, never closed.

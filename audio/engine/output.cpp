@@ -34,8 +34,10 @@ constexpr DWORD kStartWaitMs = 2000;
 constexpr DWORD kEnsureWaitMs = 1500;
 // How long a device that will not shut down is helped before it is left.
 constexpr DWORD kShutdownHelpMs = 450;
-// How long FSOUND_Close waits for the engine's thread.
+// How long FSOUND_Close waits for the engine's thread, and before that for
+// the sound heard to fade out (two of the longest periods).
 constexpr DWORD kStopWaitMs = 800;
+constexpr DWORD kFadeWaitMs = 90;
 
 enum Kind { kSystem, kSilent, kCapture };
 
@@ -615,6 +617,10 @@ void SbOutputStop() {
     EnsureInit();
     EnterCriticalSection(&controlLock);
     if (engineThread) {
+        // A sound cut off mid-wave clicks: it fades out over a period first
+        // (a dead device never renders it, hence the bound).
+        if (Read(&deviceUp))
+            SbMixerFadeOut(kFadeWaitMs);
         LONG session = Read(&currentSession);
         InterlockedExchange(&currentSession, 0);
         InterlockedExchange(&deviceUp, 0);
