@@ -119,7 +119,8 @@ Figures Measure(const char* output, const char* dllPath) {
         size_t first = lane::FirstLoudFrame(h, 0.05f);
         if (result[0] == '\0' && first < h.frames())
             delays.push_back(static_cast<double>(h.frameNs[first] - called) / 1e6);
-        Sleep(150);
+        // The 0.5 s blip has ended, however late it started, before the next.
+        Sleep(600);
     }
     std::sort(delays.begin(), delays.end());
     if (!delays.empty()) {
