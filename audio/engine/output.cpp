@@ -58,6 +58,7 @@ struct Output {
     bool contextReady = false;
     bool deviceReady = false;
     SbDsOutput* ds = nullptr; // DirectSound is driven by the engine itself
+    bool silent = false;      // the silent device: nothing to lose, never reopened
     unsigned session = 0;
     SbCapture* capture = nullptr;
     volatile LONG retired = 0;
@@ -93,6 +94,7 @@ volatile LONG quitSession = 0;    // the engine of this session is asked to end
 volatile LONG attemptsAsked = 0;
 volatile LONG attemptsDone = 0;
 volatile LONG deviceUp = 0;
+volatile LONG deviceSilent = 0; // the device that plays is the silent one
 volatile DWORD lastAttempt = 0;
 volatile DWORD lastCallback = 0; // of the device that plays now
 
@@ -349,6 +351,7 @@ Output* Open(unsigned session, int mixRate) {
             return nullptr;
         }
         out->session = session;
+        out->silent = choice.kind != kSystem;
         if (choice.backends[i] == ma_backend_winmm)
             KeepWinmmLoaded();
         bool ok = choice.backends[i] == ma_backend_dsound
@@ -454,6 +457,10 @@ void Retire(Output* out) {
 }
 
 bool Healthy(Output* out) {
+    // The silent device cannot be lost, and reopening it would start its
+    // capture file over: a machine too busy to call it back is only busy.
+    if (out->silent)
+        return true;
     return !Read(&out->stoppedByItself) && !(out->ds && SbDsFailed(out->ds)) &&
            GetTickCount() - out->lastCallback < kLostAfterMs;
 }
@@ -501,6 +508,7 @@ DWORD WINAPI EngineMain(void* param) {
                     InterlockedExchange(reinterpret_cast<volatile LONG*>(&lastAttempt),
                                         static_cast<LONG>(GetTickCount()));
                     InterlockedExchange(&deviceUp, out ? 1 : 0);
+                    InterlockedExchange(&deviceSilent, out && out->silent ? 1 : 0);
                 }
                 retryDelay = out                            ? 0
                              : retryDelay < kFirstRetryMs   ? kFirstRetryMs
@@ -642,6 +650,8 @@ bool SbOutputEnsure() {
     bool up = false;
     if (!engineThread) {
         up = false;
+    } else if (Read(&deviceUp) && Read(&deviceSilent)) {
+        up = true;
     } else if (Read(&deviceUp)) {
         DWORD seen = lastCallback;
         up = GetTickCount() - seen < kQuietMs;
