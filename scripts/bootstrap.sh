@@ -19,6 +19,7 @@ need_pkgs=(
   sox libsox-fmt-mp3 lame twolame vorbis-tools flac espeak-ng mpg123
   nsis
   qemu-system-x86 linux-image-amd64 busybox-static
+  pulseaudio pulseaudio-utils
 )
 need_i386_pkgs=(wine32:i386)
 

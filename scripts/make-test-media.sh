@@ -64,6 +64,12 @@ lame --quiet -b 128 "$tmp/long.wav" long-440.mp3
 sox -q -n -r 44100 -c 2 -b 16 "$tmp/short.wav" synth 0.5 sine 2000 vol 0.5
 lame --quiet -b 128 "$tmp/short.wav" short-2000.mp3
 
+# The device lane's tone: heard at a sound server's sink, it is judged for
+# length, pitch, level and gaps against its reference decode.
+sox -q -n -r 44100 -c 2 -b 16 "$tmp/tone.wav" synth 3 sine 1000 vol 0.5
+lame --quiet -b 192 "$tmp/tone.wav" tone-1k.mp3
+mpg123 -q -e s16 -r 44100 -s tone-1k.mp3 > tone-1k.mp3.ref.raw
+
 if [ "$mode" = bench ]; then
   # Music-like material: a chord with a slow tremolo and some noise, so the
   # encoder works as it would on real sound.

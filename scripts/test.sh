@@ -15,6 +15,7 @@ status=0
 trees=()
 cleanup() {
   for tree in "${trees[@]}"; do
+    bash scripts/pulse-world.sh stop "$tree" >/dev/null 2>&1 || true
     bash scripts/wine-world.sh stop "$tree" >/dev/null 2>&1 || true
   done
 }
@@ -63,13 +64,15 @@ run fuzz -L fuzz
 
 # 3. The product, the 32-bit DLL: its file checks (PE32, exports, imports,
 #    version, stdcall pops) and, where the kernel runs 32-bit code, its Wine
-#    tests.
+#    tests. The device lane (real outputs into a private PulseAudio) runs in
+#    the 64-bit tree either way.
 if bash scripts/can-run-win32.sh; then
   run windows
+  run windows64 -L device
 else
   # 4. Where 32-bit code cannot run: the Wine tests on the 64-bit build of the
-  #    same sources, and the product's own DLL, simulator and installer tests
-  #    in the emulated 32-bit lane.
+  #    same sources, the device lane among them, and the product's own DLL,
+  #    simulator and installer tests in the emulated 32-bit lane.
   run windows -LE wine && { bash scripts/lane32-tests.sh || status=1; }
   echo "=== this machine cannot run 32-bit code: Wine tests run on the 64-bit build"
   run windows64

@@ -11,8 +11,8 @@
 #define MA_NO_ENGINE
 #define MA_ENABLE_ONLY_SPECIFIC_BACKENDS
 #ifdef _WIN32
+// DirectSound is driven by the engine itself (dsound_output.*).
 #define MA_ENABLE_WASAPI
-#define MA_ENABLE_DSOUND
 #define MA_ENABLE_WINMM
 #define MA_ENABLE_NULL
 #else

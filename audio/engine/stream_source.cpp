@@ -25,6 +25,11 @@ struct SbSource {
     bool decoderReady = false;
     ma_decoder decoder;
     unsigned nativeRate = 0;
+    // Frames of the decoder's output that are not the sound: an MP3
+    // encoder's delay in front, its padding behind (see ReadMp3Gapless).
+    ma_uint64 firstFrame = 0;
+    ma_uint64 length = 0; // frames from firstFrame on; 0 when unknown
+    ma_uint64 left = 0;   // of length, still to come
     bool resampling = false;
     ma_resampler resampler;
     bool ended = false;
@@ -116,6 +121,70 @@ int Candidates(const unsigned char* head, size_t n, bool rawName, ma_encoding_fo
     return 1;
 }
 
+// An MPEG Layer III file made by LAME (or a tool that writes the same tag)
+// starts with a frame that carries no sound, the "Xing"/"Info" frame, and
+// records how many frames the encoder put in front of the sound and after
+// it. Decoders that honour it play the sound from its first sample; without
+// it a sound starts some 50 ms late, after the silent frame, the encoder's
+// delay and the decoder's own 529 samples.
+struct Mp3Gapless {
+    ma_uint64 skip = 0;
+    ma_uint64 length = 0; // 0 when unknown
+};
+
+constexpr ma_uint64 kMp3DecoderDelay = 529;
+
+unsigned Be32(const unsigned char* p) {
+    return static_cast<unsigned>(p[0]) << 24 | static_cast<unsigned>(p[1]) << 16 |
+           static_cast<unsigned>(p[2]) << 8 | p[3];
+}
+
+Mp3Gapless ReadMp3Gapless(SbSource* s) {
+    Mp3Gapless gapless;
+    unsigned char head[10];
+    ma_int64 start = 0;
+    if (!SeekBytes(s, 0, ma_seek_origin_start) || ReadBytes(s, head, sizeof head) != sizeof head)
+        return gapless;
+    if (std::memcmp(head, "ID3", 3) == 0) {
+        // The tag's size is 28 bits, seven to a byte; a footer adds 10.
+        start = 10 +
+                ((head[6] & 0x7F) << 21 | (head[7] & 0x7F) << 14 | (head[8] & 0x7F) << 7 |
+                 (head[9] & 0x7F)) +
+                ((head[5] & 0x10) ? 10 : 0);
+    }
+    unsigned char frame[4 + 32 + 120 + 36];
+    if (!SeekBytes(s, start, ma_seek_origin_start) ||
+        ReadBytes(s, frame, sizeof frame) != sizeof frame || frame[0] != 0xFF ||
+        (frame[1] & 0xE0) != 0xE0 || ((frame[1] >> 1) & 3) != 1) // a Layer III frame
+        return gapless;
+    bool mpeg1 = ((frame[1] >> 3) & 3) == 3;
+    bool mono = (frame[3] >> 6) == 3;
+    size_t tag = 4 + (mpeg1 ? (mono ? 17 : 32) : (mono ? 9 : 17));
+    if (std::memcmp(frame + tag, "Xing", 4) != 0 && std::memcmp(frame + tag, "Info", 4) != 0)
+        return gapless;
+    const ma_uint64 samplesPerFrame = mpeg1 ? 1152 : 576;
+    gapless.skip = samplesPerFrame; // the tag's own frame
+    unsigned flags = Be32(frame + tag + 4);
+    size_t at = tag + 8;
+    ma_uint64 frames = 0;
+    if (flags & 1) {
+        frames = Be32(frame + at);
+        at += 4;
+    }
+    at += (flags & 2 ? 4 : 0) + (flags & 4 ? 100 : 0) + (flags & 8 ? 4 : 0);
+    if (at + 24 > sizeof frame ||
+        (std::memcmp(frame + at, "LAME", 4) != 0 && std::memcmp(frame + at, "Lavf", 4) != 0 &&
+         std::memcmp(frame + at, "Lavc", 4) != 0))
+        return gapless;
+    const unsigned char* d = frame + at + 21;
+    ma_uint64 delay = static_cast<ma_uint64>(d[0]) << 4 | d[1] >> 4;
+    ma_uint64 padding = static_cast<ma_uint64>(d[1] & 0x0F) << 8 | d[2];
+    gapless.skip += delay + kMp3DecoderDelay;
+    if (frames > 0 && frames * samplesPerFrame > delay + padding)
+        gapless.length = frames * samplesPerFrame - delay - padding;
+    return gapless;
+}
+
 size_t DecodeBlock(SbSource* s) {
     if (s->raw) {
         unsigned char bytes[kBlock * 4];
@@ -127,9 +196,26 @@ size_t DecodeBlock(SbSource* s) {
         }
         return frames;
     }
+    ma_uint64 want = kBlock;
+    if (s->length) {
+        if (s->left == 0)
+            return 0;
+        if (want > s->left)
+            want = s->left;
+    }
     ma_uint64 got = 0;
-    ma_decoder_read_pcm_frames(&s->decoder, s->in, kBlock, &got);
+    ma_decoder_read_pcm_frames(&s->decoder, s->in, want, &got);
+    if (s->length)
+        s->left -= got;
     return static_cast<size_t>(got);
+}
+
+// Starts the decoder's output at the sound's first frame.
+bool SeekToFirstFrame(SbSource* s) {
+    if (ma_decoder_seek_to_pcm_frame(&s->decoder, s->firstFrame) != MA_SUCCESS)
+        return false;
+    s->left = s->length;
+    return true;
 }
 
 bool OpenDecoder(SbSource* s, bool rawName) {
@@ -140,6 +226,9 @@ bool OpenDecoder(SbSource* s, bool rawName) {
     ma_encoding_format formats[2];
     int count = Candidates(head, n, rawName, formats);
     for (int i = 0; i < count; ++i) {
+        Mp3Gapless gapless;
+        if (formats[i] == ma_encoding_format_mp3)
+            gapless = ReadMp3Gapless(s);
         if (!SeekBytes(s, 0, ma_seek_origin_start))
             return false;
         ma_decoder_config config = ma_decoder_config_init(ma_format_f32, 2, 0);
@@ -151,9 +240,19 @@ bool OpenDecoder(SbSource* s, bool rawName) {
         if (ma_decoder_get_data_format(&s->decoder, &format, &channels, &rate, nullptr, 0) ==
                 MA_SUCCESS &&
             rate >= kMinRate && rate <= kMaxRate && channels == 2) {
-            s->decoderReady = true;
             s->nativeRate = rate;
-            return true;
+            // A tag that points past what the file holds is not trusted.
+            s->firstFrame = gapless.skip;
+            s->length = gapless.length;
+            if (SeekToFirstFrame(s)) {
+                s->decoderReady = true;
+                return true;
+            }
+            s->firstFrame = s->length = 0;
+            if (SeekToFirstFrame(s)) {
+                s->decoderReady = true;
+                return true;
+            }
         }
         ma_decoder_uninit(&s->decoder);
     }
@@ -205,6 +304,12 @@ SbSource* Finish(SbSource* s, bool rawName) {
         s->nativeRate = kRawRate;
     }
     s->inCount = DecodeBlock(s);
+    if (s->inCount == 0 && s->firstFrame > 0) {
+        // Nothing after the frames the tag says to skip: play it all.
+        s->firstFrame = s->length = 0;
+        if (SeekToFirstFrame(s))
+            s->inCount = DecodeBlock(s);
+    }
     if (s->inCount == 0) {
         FreeSource(s);
         return nullptr;
@@ -298,8 +403,7 @@ size_t SbSourceRead(SbSource* s, float* out, size_t frameCount) {
 }
 
 bool SbSourceRewind(SbSource* s) {
-    bool ok = s->raw ? SeekBytes(s, 0, ma_seek_origin_start)
-                     : ma_decoder_seek_to_pcm_frame(&s->decoder, 0) == MA_SUCCESS;
+    bool ok = s->raw ? SeekBytes(s, 0, ma_seek_origin_start) : SeekToFirstFrame(s);
     if (!ok)
         return false;
     if (s->resampling)

@@ -1,11 +1,14 @@
 // The decoding half of the engine: what it makes of real files and of hostile
 // bytes. Built natively under the sanitizers as well as for Windows.
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "audio/engine/chime.h"
 #include "audio/engine/heap_meter.h"
 #include "audio/engine/stream_source.h"
 #include "pcm_compare.h"
@@ -43,6 +46,55 @@ TEST(StreamSource, DecodesEveryFormatLikeTheReferenceDecoders) {
         EXPECT_GT(m.snrDb, 40.0);
         EXPECT_LT(m.tailRms, 0.01);
     }
+}
+
+// LAME's tag says where the sound starts and ends: an MP3 plays from its
+// first sample to its last, sample for sample as mpg123 plays it, with no
+// silent frame, encoder delay or padding around it (and again after a rewind).
+TEST(StreamSource, Mp3sPlayFromTheirFirstSampleToTheirLast) {
+    for (const char* name : {"clip.mp3", "mp3-named.wav", "tone-1k.mp3"}) {
+        SCOPED_TRACE(name);
+        SbSource* s = SbSourceOpenFile(Media(name).c_str());
+        ASSERT_NE(s, nullptr);
+        ASSERT_TRUE(SbSourceSetOutputRate(s, 44100));
+        std::string refBytes;
+        ASSERT_TRUE(pcm::ReadFile(Media(std::string(name) + ".ref.raw"), refBytes));
+        pcm::Frames ref = pcm::FromS16(refBytes);
+        for (int pass = 0; pass < 2; ++pass) {
+            pcm::Frames got = DecodeAll(s);
+            EXPECT_EQ(pcm::FrameCount(got), pcm::FrameCount(ref));
+            pcm::Match m = pcm::Compare(got, ref);
+            EXPECT_EQ(m.lag, 0);
+            EXPECT_GT(m.snrDb, 40.0);
+            ASSERT_TRUE(SbSourceRewind(s));
+        }
+        SbSourceClose(s);
+    }
+}
+
+// The tag is the file's word, not a promise: a sound is never lost to one
+// that asks to skip more than there is, or counts more frames than exist.
+TEST(StreamSource, Mp3TagsThatOverreachAreIgnored) {
+    std::string mp3;
+    ASSERT_TRUE(pcm::ReadFile(Media("clip.mp3"), mp3));
+    size_t lame = mp3.find("LAME");
+    ASSERT_NE(lame, std::string::npos);
+    std::string odd = mp3;
+    odd[lame + 21] = '\xff'; // an encoder delay of 4095 and more
+    odd[lame + 22] = static_cast<char>((odd[lame + 22] & 0x0F) | 0xF0);
+    size_t info = odd.find("Info");
+    ASSERT_NE(info, std::string::npos);
+    odd.replace(info + 8, 4, "\x00\xff\xff\xff"); // 16 million frames
+    SbSource* s = SbSourceOpenMemory(odd.data(), odd.size(), false);
+    ASSERT_NE(s, nullptr);
+    EXPECT_GT(pcm::FrameCount(DecodeAll(s)), 1.1 * 44100);
+    SbSourceClose(s);
+    // Cut to the tag's frame and two more: fewer frames than it says to skip.
+    std::string shortOne = odd.substr(0, 3 * 418);
+    s = SbSourceOpenMemory(shortOne.data(), shortOne.size(), false);
+    ASSERT_NE(s, nullptr);
+    EXPECT_GT(pcm::FrameCount(DecodeAll(s)), 0u);
+    SbSourceClose(s);
 }
 
 TEST(StreamSource, ConvertsMonoAndOtherRatesToStereoAtTheOutputRate) {
@@ -183,6 +235,37 @@ TEST(StreamSource, ReadsUnrecognisedBytesAsRawOnlyUnderARawName) {
     ASSERT_NE(s, nullptr);
     EXPECT_GT(pcm::FrameCount(DecodeAll(s)), 1.2 * 44100);
     SbSourceClose(s);
+}
+
+// The test chime at any mixing rate: 0.7 s, within half of full scale or
+// so, starting and ending at silence without a click.
+TEST(Chime, IsShortSmoothAndBoundedAtEveryRate) {
+    for (unsigned rate : {8000u, 40100u, 44100u, 48000u, 192000u}) {
+        SCOPED_TRACE(rate);
+        SbChime chime;
+        SbChimeStart(&chime, rate);
+        pcm::Frames got;
+        float block[2 * 500];
+        size_t n;
+        while ((n = SbChimeRender(&chime, block, 500)) > 0)
+            got.insert(got.end(), block, block + 2 * n);
+        ASSERT_EQ(pcm::FrameCount(got), static_cast<size_t>(kChimeSeconds * rate));
+        float peak = 0, step = 0;
+        for (size_t i = 0; i < got.size(); ++i) {
+            peak = std::max(peak, std::fabs(got[i]));
+            if (i >= 2)
+                step = std::max(step, std::fabs(got[i] - got[i - 2]));
+        }
+        EXPECT_GT(peak, 0.3f);
+        EXPECT_LT(peak, 0.8f);
+        // The loudest partial (E6 and its overtones) moves at most this much
+        // from one sample to the next; a click would jump further.
+        EXPECT_LT(step, 2 * 3.1416f * 3640 / static_cast<float>(rate) * 0.6f + 1e-3f);
+        EXPECT_LT(std::fabs(got[0]), 1e-3f);
+        EXPECT_LT(std::fabs(got[got.size() - 1]), 1e-3f);
+        SbChimeStart(&chime, rate); // again from the start
+        EXPECT_EQ(SbChimeRender(&chime, block, 500), 500u);
+    }
 }
 
 TEST(StreamSource, RefusesMissingFilesAndFolders) {

@@ -26,6 +26,8 @@ enum BenchPlace {
     kPlaceReceiveNotify = 300,
     kPlaceEngineStart = 310,
     kPlaceFirstFrame = 320,
+    kPlaceDevice = 330,
+    kPlaceMixing = 340,
     kPlaceDecoding = 400,
     kPlacePanel = 500,
     kPlaceSoundpack = 600,

@@ -2,7 +2,10 @@
 # Runs the bench and prints its one table: times the mpg123 tool decoding
 # the 60 s MP3 natively, runs the plug-in bench (when given) and the engine
 # bench under Wine, and sorts the rows of both by the place each carries.
-#   run-bench.sh <wine-exec.sh> <sonabell-bench.exe> <media dir> [<plugin-bench.exe> <product DLL>]
+#   run-bench.sh <wine-exec.sh> <sonabell-bench.exe> <media dir> [<plugin-bench.exe> <product DLL>
+#                [<device-bench.exe> <its DLL> <pulse-world.sh> <build dir>]]
+# The device bench plays into the device lane's PulseAudio world, which this
+# script starts for it and stops again.
 # The Wine processes the run may leave behind (a persistent wineserver) would
 # inherit its output and every other open descriptor, and a build tool waiting
 # for the end of its output pipe would wait for them; so the run writes to a
@@ -54,8 +57,17 @@ if [ $# -ge 5 ]; then
   windows "$4" "Z:$(echo "$media" | tr / '\\')" "$(stat -c %s "$5")"
 fi
 windows "$exe" "Z:$media" "$median"
+if [ $# -ge 9 ]; then
+  pulse_world=$8 tree=$9
+  trap 'bash "$pulse_world" stop "$tree" >/dev/null 2>&1 || true; stop_world' EXIT
+  bash "$pulse_world" start "$tree" win64
+  eval "$(bash "$pulse_world" env "$tree")"
+  windows "$6" "Z:$(echo "$media" | tr / '\\')" "Z:$(echo "$7" | tr / '\\')"
+  bash "$pulse_world" stop "$tree"
+fi
 
-echo "Sonabell bench under Wine: medians of 3 to 9 runs; the real engine on its silent device"
+echo "Sonabell bench under Wine: medians of 3 to 9 runs; the real engine on its silent device,"
+echo "and through Wine's outputs into a PulseAudio null sink (64-bit build)"
 echo
 printf '| %-62s | %15s |\n' "what" "median"
 printf '|%s|%s|\n' "$(printf -- '-%.0s' $(seq 64))" "$(printf -- '-%.0s' $(seq 17))"

@@ -28,7 +28,8 @@ const char kUsage[] =
     "  --plugin-dir DIR  the host's plug-in folder: it holds Sonabell.dll and the Sonabell\n"
     "                    sound folder (default: this program's folder)\n"
     "  --dll PATH        load this DLL instead of DIR\\Sonabell.dll\n"
-    "  --audio MODE      silent | capture:FILE.wav | device (default: device)\n"
+    "  --audio MODE      silent | capture:FILE.wav | device | wasapi | dsound | winmm\n"
+    "                    (default: device, the system's default output)\n"
     "  --script FILE     read the conversation from FILE instead of the keyboard\n"
     "  --fresh           start from an empty sound database and no settings (removes\n"
     "                    Sonabell's registry keys first)\n"
@@ -271,7 +272,8 @@ bool ParseOptions(int argc, char** argv, Options& options) {
             return false;
         }
     }
-    return options.audio == "device" || options.audio == "silent" ||
+    return options.audio == "device" || options.audio == "silent" || options.audio == "wasapi" ||
+           options.audio == "dsound" || options.audio == "winmm" ||
            options.audio.compare(0, 8, "capture:") == 0;
 }
 
@@ -346,10 +348,11 @@ int main(int argc, char** argv) {
         std::printf("host: menu item \"%s\" runs /%s\n", command.caption.c_str(),
                     command.name.c_str());
     std::printf("host: audio output: %s\n",
-                options.audio == "device" ? "the system's default device"
-                : options.audio == "silent"
-                    ? "silent (plays in real time, nothing is heard)"
-                    : ("silent, captured to " + options.audio.substr(8)).c_str());
+                options.audio == "device"   ? "the system's default device"
+                : options.audio == "silent" ? "silent (plays in real time, nothing is heard)"
+                : options.audio.compare(0, 8, "capture:") == 0
+                    ? ("silent, captured to " + options.audio.substr(8)).c_str()
+                    : ("the system's " + options.audio + " output only").c_str());
     std::printf("host: toasts %s\n", toasts ? "are shown" : "cannot be shown (no desktop)");
     std::fflush(stdout);
 

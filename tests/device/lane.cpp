@@ -1,0 +1,226 @@
+#include "lane.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+namespace lane {
+
+namespace {
+
+// Unix paths of this tree's lane, compiled in; Wine sees them under Z:.
+std::string WindowsPath(const std::string& unixPath) {
+    std::string path = "Z:" + unixPath;
+    for (char& c : path)
+        if (c == '/')
+            c = '\\';
+    return path;
+}
+
+uint64_t FileSize(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
+        return 0;
+    return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+} // namespace
+
+int64_t NowNs() {
+    static const LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER t;
+    QueryPerformanceCounter(&t);
+    return static_cast<int64_t>(static_cast<double>(t.QuadPart) * 1e9 /
+                                static_cast<double>(frequency.QuadPart));
+}
+
+Monitor::Monitor() {
+    path_ = WindowsPath(std::string(SB_PULSE_DIR) + "/monitor.rec");
+    if (GetFileAttributesA(path_.c_str()) == INVALID_FILE_ATTRIBUTES)
+        path_.clear();
+}
+
+uint64_t Monitor::Walk(uint64_t offset, Heard* heard) {
+    FILE* f = std::fopen(path_.c_str(), "rb");
+    if (!f)
+        return offset;
+    uint64_t end = FileSize(path_);
+    std::vector<unsigned char> data;
+    while (offset + 12 <= end) {
+        if (_fseeki64(f, static_cast<long long>(offset), SEEK_SET) != 0)
+            break;
+        unsigned char head[12];
+        if (std::fread(head, 1, sizeof head, f) != sizeof head)
+            break;
+        int64_t ns;
+        uint32_t bytes;
+        std::memcpy(&ns, head, 8);
+        std::memcpy(&bytes, head + 8, 4);
+        if (offset + 12 + bytes > end)
+            break; // still being written
+        if (heard) {
+            data.resize(bytes);
+            if (std::fread(data.data(), 1, bytes, f) != bytes)
+                break;
+            size_t frames = bytes / 4;
+            for (size_t i = 0; i < frames; ++i) {
+                for (int c = 0; c < 2; ++c) {
+                    auto v =
+                        static_cast<int16_t>(data[4 * i + 2 * c] | (data[4 * i + 2 * c + 1] << 8));
+                    heard->samples.push_back(static_cast<float>(v) / 32768.0f);
+                }
+                // The reading came in when its last frame had been played.
+                heard->frameNs.push_back(ns - static_cast<int64_t>(frames - 1 - i) * 1000000000 /
+                                                  kSinkRate);
+            }
+        }
+        offset += 12 + bytes;
+    }
+    std::fclose(f);
+    return offset;
+}
+
+void Monitor::Mark() {
+    if (!path_.empty())
+        mark_ = Walk(mark_, nullptr);
+}
+
+Heard Monitor::Since() {
+    Heard heard;
+    if (!path_.empty())
+        Walk(mark_, &heard);
+    return heard;
+}
+
+Heard Monitor::SinceUntil(int64_t untilNs, DWORD maxMs) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        Heard heard = Since();
+        if ((!heard.frameNs.empty() && heard.frameNs.back() >= untilNs) ||
+            GetTickCount() - start >= maxMs)
+            return heard;
+        Sleep(20);
+    }
+}
+
+size_t FirstLoudFrame(const Heard& h, float level, size_t from) {
+    for (size_t i = from; i < h.frames(); ++i)
+        if (std::fabs(h.samples[2 * i]) > level || std::fabs(h.samples[2 * i + 1]) > level)
+            return i;
+    return h.frames();
+}
+
+size_t LastLoudFrame(const Heard& h, float level) {
+    for (size_t i = h.frames(); i-- > 0;)
+        if (std::fabs(h.samples[2 * i]) > level || std::fabs(h.samples[2 * i + 1]) > level)
+            return i;
+    return h.frames();
+}
+
+double Rms(const Heard& h, size_t from, size_t to) {
+    double sum = 0;
+    size_t n = 0;
+    for (size_t i = from; i < to && i < h.frames(); ++i, ++n)
+        sum += h.samples[2 * i] * h.samples[2 * i] + h.samples[2 * i + 1] * h.samples[2 * i + 1];
+    return n ? std::sqrt(sum / (2.0 * static_cast<double>(n))) : 0.0;
+}
+
+double PeakOf(const Heard& h, size_t from, size_t to) {
+    double peak = 0;
+    for (size_t i = 2 * from; i < 2 * to && i < h.samples.size(); ++i)
+        peak = std::fmax(peak, std::fabs(h.samples[i]));
+    return peak;
+}
+
+double Frequency(const Heard& h, size_t from, size_t to) {
+    if (to > h.frames())
+        to = h.frames();
+    // The median time between upward zero crossings of the left channel:
+    // a gap in the sound shifts the count of crossings, not their spacing.
+    std::vector<double> periods;
+    double previous = -1;
+    for (size_t i = from + 1; i < to; ++i) {
+        float a = h.samples[2 * i - 2], b = h.samples[2 * i];
+        if (a < 0 && b >= 0 && b - a > 0.02f) {
+            double at = static_cast<double>(i - 1) + a / (a - b); // between the two samples
+            if (previous >= 0)
+                periods.push_back(at - previous);
+            previous = at;
+        }
+    }
+    if (periods.empty())
+        return 0;
+    std::nth_element(periods.begin(), periods.begin() + periods.size() / 2, periods.end());
+    return kSinkRate / periods[periods.size() / 2];
+}
+
+Gaps FindGaps(const Heard& h, size_t from, size_t to, double minMs) {
+    // A tone near full scale passes through zero for a sample or two; a run
+    // of near-silence longer than minMs is audio that never arrived.
+    const float quiet = 0.01f;
+    const size_t minRun = static_cast<size_t>(minMs * kSinkRate / 1000.0);
+    Gaps gaps;
+    size_t run = 0;
+    for (size_t i = from; i < to && i < h.frames(); ++i) {
+        bool silent =
+            std::fabs(h.samples[2 * i]) < quiet && std::fabs(h.samples[2 * i + 1]) < quiet;
+        if (silent) {
+            ++run;
+            continue;
+        }
+        if (run > minRun) {
+            ++gaps.count;
+            gaps.totalMs += 1000.0 * static_cast<double>(run) / kSinkRate;
+        }
+        run = 0;
+    }
+    return gaps;
+}
+
+bool Fault(const char* what) {
+    static int serial = 0;
+    std::string marker = std::string(SB_PULSE_DIR) + "/fault-" +
+                         std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++serial);
+    std::string command = "/bin/bash " + std::string(SB_PULSE_SCRIPT) + " " + what + " " +
+                          SB_BUILD_DIR + " " + marker;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process;
+    std::vector<char> line(command.begin(), command.end());
+    line.push_back('\0');
+    // Wine starts a Unix program for a path to one; the handle it returns
+    // does not follow it, so the script's marker file tells when it is done.
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process))
+        return false;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    std::string done = WindowsPath(marker);
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 15000; Sleep(10)) {
+        if (GetFileAttributesA(done.c_str()) != INVALID_FILE_ATTRIBUTES) {
+            DeleteFileA(done.c_str());
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string MediaBytes(const std::string& name) {
+    std::string bytes;
+    FILE* f = std::fopen((std::string(SB_TEST_MEDIA) + "/" + name).c_str(), "rb");
+    if (!f)
+        return bytes;
+    char buffer[65536];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+        bytes.append(buffer, n);
+    std::fclose(f);
+    return bytes;
+}
+
+} // namespace lane

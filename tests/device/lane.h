@@ -1,0 +1,72 @@
+// What a test in the device lane needs: what reached the sound server's sink,
+// sample by sample with the time each sample got there, and the faults the
+// lane can cause (scripts/pulse-world.sh).
+#ifndef SONABELL_TESTS_DEVICE_LANE_H
+#define SONABELL_TESTS_DEVICE_LANE_H
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace lane {
+
+constexpr unsigned kSinkRate = 48000;
+
+// Now, on the clock the recorder stamps with (Wine's QueryPerformanceCounter
+// reads the same monotonic clock), in nanoseconds.
+int64_t NowNs();
+
+// Audio heard at the sink, left and right interleaved at kSinkRate, with
+// when each frame got there.
+struct Heard {
+    std::vector<float> samples;
+    std::vector<int64_t> frameNs;
+    size_t frames() const { return samples.size() / 2; }
+};
+
+// The monitor recording of the lane's sink. Mark() remembers where it ends
+// now; Since() returns everything recorded after the mark.
+class Monitor {
+  public:
+    Monitor();
+    bool available() const { return !path_.empty(); }
+    void Mark();
+    Heard Since();
+    // Waits until frames stamped at least untilNs have been recorded, or
+    // maxMs have passed; then returns everything since the mark.
+    Heard SinceUntil(int64_t untilNs, DWORD maxMs);
+
+  private:
+    // Walks whole records from offset; returns the offset after the last
+    // whole one, filling heard when given.
+    uint64_t Walk(uint64_t offset, Heard* heard);
+    std::string path_;
+    uint64_t mark_ = 0;
+};
+
+// Loudness and shape of a stretch of heard audio, frames [from, to).
+size_t FirstLoudFrame(const Heard& h, float level, size_t from = 0);
+size_t LastLoudFrame(const Heard& h, float level); // frames() when none
+double Rms(const Heard& h, size_t from, size_t to);
+double PeakOf(const Heard& h, size_t from, size_t to);
+double Frequency(const Heard& h, size_t from, size_t to); // zero crossings, left channel
+// Silent runs longer than minMs inside [from, to): how many, and their
+// total length in milliseconds.
+struct Gaps {
+    int count = 0;
+    double totalMs = 0;
+};
+Gaps FindGaps(const Heard& h, size_t from, size_t to, double minMs);
+
+// Runs pulse-world.sh <what> for this tree and waits for it to finish.
+// what: sink-off, sink-on, crash, revive.
+bool Fault(const char* what);
+
+// The media folder's file as bytes.
+std::string MediaBytes(const std::string& name);
+
+} // namespace lane
+
+#endif

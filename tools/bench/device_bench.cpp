@@ -1,0 +1,177 @@
+// The device lane's bench: the built DLL as the host loads it, through each
+// of Wine's outputs into the lane's PulseAudio null sink. For each output,
+// the median time from the ReceiveNotify call to the sound's first sample
+// at the sink, and what a 3 s tone lost on the way. Prints its rows of the
+// bench table.
+//   sonabell-device-bench <media folder> <Sonabell.dll>
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "host/entry_points.h"
+#include "tests/device/lane.h"
+#include "tools/bench/bench_common.h"
+
+namespace {
+
+constexpr int kBlips = 8;
+const char kSettingsKey[] = "Software\\tinderwick_ software\\Sonabell";
+
+struct Figures {
+    double medianMs = -1;
+    double minMs = -1;
+    double maxMs = -1;
+    int gaps = -1;
+    double gapMs = 0;
+};
+
+std::string ReadAll(const std::string& path) {
+    std::string bytes;
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f)
+        return bytes;
+    char buffer[65536];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+        bytes.append(buffer, n);
+    std::fclose(f);
+    return bytes;
+}
+
+void WriteAll(const std::string& path, const std::string& bytes) {
+    if (FILE* f = std::fopen(path.c_str(), "wb")) {
+        std::fwrite(bytes.data(), 1, bytes.size(), f);
+        std::fclose(f);
+    }
+}
+
+// A throw-away plug-in folder named by the host's PluginDir, holding the
+// blip (sound 1) and the tone (sound 2).
+std::string PreparePluginDir(const std::string& media) {
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    std::string dir = std::string(temp) + "sb-device-bench";
+    CreateDirectoryA(dir.c_str(), nullptr);
+    CreateDirectoryA((dir + "\\Sonabell").c_str(), nullptr);
+    WriteAll(dir + "\\Sonabell\\1.mp3", ReadAll(media + "\\short-2000.mp3"));
+    WriteAll(dir + "\\Sonabell\\2.mp3", ReadAll(media + "\\tone-1k.mp3"));
+    HKEY key;
+    RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Kestrune\\MsgPlus2", 0, nullptr, 0,
+                    KEY_SET_VALUE, nullptr, &key, nullptr);
+    RegSetValueExA(key, "PluginDir", 0, REG_SZ, reinterpret_cast<const BYTE*>(dir.c_str()),
+                   static_cast<DWORD>(dir.size() + 1));
+    RegCloseKey(key);
+    // Sounds switched on, toasts off.
+    RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                    nullptr);
+    const BYTE on = 1, off = 0;
+    RegSetValueExA(key, "SoundsEnabled", 0, REG_BINARY, &on, 1);
+    RegSetValueExA(key, "ToastsEnabled", 0, REG_BINARY, &off, 1);
+    RegCloseKey(key);
+    return dir;
+}
+
+void CleanUp(const std::string& dir) {
+    DeleteFileA((dir + "\\Sonabell\\1.mp3").c_str());
+    DeleteFileA((dir + "\\Sonabell\\2.mp3").c_str());
+    RemoveDirectoryA((dir + "\\Sonabell").c_str());
+    RemoveDirectoryA(dir.c_str());
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+        RegDeleteValueA(key, "SoundsEnabled");
+        RegDeleteValueA(key, "ToastsEnabled");
+        RegCloseKey(key);
+    }
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Kestrune\\MsgPlus2", 0, KEY_SET_VALUE, &key) ==
+        ERROR_SUCCESS) {
+        RegDeleteValueA(key, "PluginDir");
+        RegCloseKey(key);
+    }
+}
+
+Figures Measure(const char* output, const char* dllPath) {
+    Figures figures;
+    SetEnvironmentVariableA("SONABELL_AUDIO_OUTPUT", output);
+    HMODULE module = LoadLibraryA(dllPath);
+    entry_points::Table dll;
+    if (!module || !entry_points::Resolve(module, dll).empty()) {
+        std::fprintf(stderr, "cannot load %s\n", dllPath);
+        return figures;
+    }
+    if (!dll.Initialize(0, 0, 0)) {
+        std::fprintf(stderr, "%s: Initialize failed\n", output);
+        FreeLibrary(module);
+        return figures;
+    }
+    // A host initialises the plug-in long before the first sound arrives.
+    Sleep(2000);
+    lane::Monitor monitor;
+    std::vector<double> delays;
+    char result[1024];
+    for (int i = 0; i < kBlips; ++i) {
+        monitor.Mark();
+        int64_t called = lane::NowNs();
+        dll.ReceiveNotify("SB1", 0, 0, result);
+        lane::Heard h = monitor.SinceUntil(called + 1'000'000'000, 4000);
+        size_t first = lane::FirstLoudFrame(h, 0.05f);
+        if (result[0] == '\0' && first < h.frames())
+            delays.push_back(static_cast<double>(h.frameNs[first] - called) / 1e6);
+        // The 0.5 s blip has ended, however late it started, before the next.
+        Sleep(600);
+    }
+    std::sort(delays.begin(), delays.end());
+    if (!delays.empty()) {
+        figures.medianMs = delays[delays.size() / 2];
+        figures.minMs = delays.front();
+        figures.maxMs = delays.back();
+    }
+    monitor.Mark();
+    int64_t called = lane::NowNs();
+    dll.ReceiveNotify("SB2", 0, 0, result);
+    lane::Heard h = monitor.SinceUntil(called + 4'000'000'000, 8000);
+    size_t first = lane::FirstLoudFrame(h, 0.05f), last = lane::LastLoudFrame(h, 0.05f);
+    if (first < h.frames()) {
+        lane::Gaps gaps = lane::FindGaps(h, first, last, 1.0);
+        figures.gaps = gaps.count;
+        figures.gapMs = gaps.totalMs;
+    }
+    dll.Uninitialize();
+    FreeLibrary(module);
+    SetEnvironmentVariableA("SONABELL_AUDIO_OUTPUT", nullptr);
+    return figures;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: sonabell-device-bench <media folder> <Sonabell.dll>\n");
+        return 2;
+    }
+    if (!lane::Monitor().available()) {
+        std::fprintf(stderr, "no recording of the lane's sink: is the pulse world running?\n");
+        return 1;
+    }
+    std::string dir = PreparePluginDir(argv[1]);
+    struct {
+        const char* output;
+        const char* name;
+    } const outputs[] = {{"wasapi", "WASAPI"}, {"dsound", "DirectSound"}, {"winmm", "WinMM"}};
+    int place = kPlaceDevice;
+    for (const auto& o : outputs) {
+        Figures f = Measure(o.output, argv[2]);
+        std::string label = std::string("ReceiveNotify to first sample at the sink, ") + o.name;
+        BenchRow(place, label.c_str(), f.medianMs, "ms");
+        label = std::string("  the same, fastest and slowest of ") + std::to_string(kBlips);
+        std::fprintf(stderr, "%s: %s %.1f / %.1f ms\n", o.name, label.c_str(), f.minMs, f.maxMs);
+        label = std::string("  gaps in a 3 s tone as heard, ") + o.name;
+        BenchRow(place + 1, label.c_str(), f.gaps, f.gaps > 0 ? "!" : "");
+        place += 2;
+        std::fprintf(stderr, "%s: %d gaps, %.1f ms in all\n", o.name, f.gaps, f.gapMs);
+    }
+    CleanUp(dir);
+    return 0;
+}
