@@ -54,7 +54,8 @@ int main(int argc, char** argv) {
     pluginIcon = LoadIconA(moduleHandle, MAKEINTRESOURCEA(IDI_PLUGIN));
     smallPluginIcon = static_cast<HICON>(
         LoadImageA(moduleHandle, MAKEINTRESOURCEA(IDI_PLAY), IMAGE_ICON, 16, 16, 0));
-    INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_LISTVIEW_CLASSES | ICC_USEREX_CLASSES};
+    INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_LISTVIEW_CLASSES | ICC_USEREX_CLASSES |
+                                                        ICC_BAR_CLASSES | ICC_UPDOWN_CLASS};
     InitCommonControlsEx(&classes);
     AddSampleSound("1", "welcome", "\\welcome.mp3", "Welcome to the chat!");
     AddSampleSound("2", "hi", "\\hi.wav", "Hi there");
