@@ -2,6 +2,7 @@
 // tells the waiting script by creating a marker file, and closes it again a
 // few seconds later. scripts/screenshots.sh runs it once per dialog.
 //   ui_screenshots <about|help|error|confirm|options|panel|add|soundpack> <marker>
+#include "database/settings.h"
 #include "database/sound_table.h"
 #include "host/plugin.h"
 #include "soundpack/diagnostics.h"
@@ -79,6 +80,12 @@ int main(int argc, char** argv) {
     for (const auto& dialog : dialogs) {
         if (std::strcmp(dialog.name, name) != 0)
             continue;
+        if (dialog.templateId == IDD_OPTIONS) {
+            toastsEnabled = true;
+            playbackVolume = 80;
+            letSoundsFinish = true;
+            soundsPerMinute = 10;
+        }
         if (dialog.templateId == IDD_ERROR)
             errorReport = "A sound with the same index number already exists, please choose "
                           "another index and try again.";
