@@ -56,6 +56,7 @@ TEST_F(ListenerSettingsTest, EachByteReadsAsTheTableSays) {
         {"Volume", Byte(255), REG_BINARY, 100, -1, -1},
         {"Volume", "", REG_BINARY, 100, -1, -1},
         {"Volume", std::string("\x28\x00\x00\x00", 4), REG_DWORD, 40, -1, -1},
+        {"Volume", std::string(70000, '\x28'), REG_BINARY, 40, -1, -1}, // any length
         {"LetFinish", kMissing, REG_BINARY, -1, 0, -1},
         {"LetFinish", Byte(0), REG_BINARY, -1, 0, -1},
         {"LetFinish", Byte(1), REG_BINARY, -1, 1, -1},
