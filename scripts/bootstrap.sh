@@ -13,6 +13,7 @@ need_pkgs=(
   googletest libstb-dev
   sox libsox-fmt-mp3 lame twolame vorbis-tools flac espeak-ng mpg123
   nsis
+  pulseaudio pulseaudio-utils
 )
 need_i386_pkgs=(wine32:i386)
 

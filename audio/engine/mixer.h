@@ -1,0 +1,55 @@
+// The streams and what the device hears of them. The engine's own thread
+// decodes the stream heard ahead of the device into a small ring of frames;
+// the device's callback only copies from the ring and applies the volume, so
+// a slow disk or a busy machine never makes the device wait on a decoder.
+//
+// Locks: decodeLock is held while a stream's source is read, so a stream can
+// be closed safely; mixLock guards everything else and is the only lock the
+// device's callback takes, for a copy at most. Whoever needs both takes
+// decodeLock first.
+#ifndef SONABELL_AUDIO_ENGINE_MIXER_H
+#define SONABELL_AUDIO_ENGINE_MIXER_H
+
+#include <stddef.h>
+
+#include "audio/engine/stream_source.h"
+#include "audio/engine_controls.h"
+#include "audio/fsound.h"
+
+// Streams: any thread, whether or not the engine runs.
+FSOUND_STREAM* SbMixerOpen(SbSource* source); // takes the source; null when out of memory
+bool SbMixerClose(FSOUND_STREAM* handle);     // false for an unknown handle
+void SbMixerCloseAll();
+
+// Starting sounds. Each fails while the engine does not run.
+// Replaces whatever is heard and empties the wait line; the stream's first
+// block is decoded before this returns, so the device's next period has it.
+bool SbMixerPlay(FSOUND_STREAM* handle);
+SbQueueResult SbMixerQueue(FSOUND_STREAM* handle, int maxWaiting);
+bool SbMixerPlayChime();
+bool SbMixerIsHeard(FSOUND_STREAM* handle);
+bool SbMixerIsPending(FSOUND_STREAM* handle);
+double SbMixerFirstMixDelayMs();
+
+void SbMixerSetVolume(int percent);
+int SbMixerVolume();
+
+// The engine's side. A session is one run of the engine, from its start to
+// its stop; a device attaches to the session that opened it, so a device
+// left behind by an earlier session can never be heard in a later one.
+void SbMixerStart(unsigned rate, unsigned session);
+void SbMixerStop(); // ends everything heard; nothing starts until the next start
+unsigned SbMixerRate();
+bool SbMixerAttach(const void* device, unsigned session);
+void SbMixerDetach(const void* device);
+void SbMixerDropHeard();   // the device was lost: what plays and waits ends unheard
+void SbMixerDecodeAhead(); // the engine's thread: tops the ring up
+// The event the engine's thread sleeps on; the mixer sets it when the ring
+// runs low. Created once, never closed.
+void* SbMixerWakeEvent();
+
+// The device's callback: frameCount stereo float frames into out; silence
+// unless device is the attached one.
+void SbMixerRender(const void* device, float* out, size_t frameCount);
+
+#endif

@@ -1,0 +1,181 @@
+#!/usr/bin/env bash
+# The device lane's sound world for one build tree: a private PulseAudio
+# daemon (its own runtime folder, no autospawn, nothing of the user's) with
+# one null sink, the sink's monitor recorded with time stamps, and the tree's
+# Wine prefix told to use PulseAudio. Tests reach the daemon through the
+# PULSE_SERVER that `env` prints.
+#   pulse-world.sh start <build-dir> <win32|win64> [nosink]
+#   pulse-world.sh stop  <build-dir>
+#   pulse-world.sh env   <build-dir>        (prints export lines)
+# Faults the device tests cause; each creates the file <marker>, when given,
+# once it is complete (a Windows process cannot wait for a Unix one it starts):
+#   pulse-world.sh sink-off <build-dir> [marker]   remove the sink (the device disappears)
+#   pulse-world.sh sink-on  <build-dir> [marker]   add it back
+#   pulse-world.sh crash    <build-dir> [marker]   kill -9 the daemon
+#   pulse-world.sh revive   <build-dir> [marker]   start the daemon again (with the sink)
+# The recording, <dir>/monitor.rec, is a sequence of records: CLOCK_MONOTONIC_RAW
+# nanoseconds (8 bytes), a byte count (4 bytes), then that many bytes of
+# 16-bit stereo PCM at 48,000 Hz. A new sink or daemon appends a new run.
+set -euo pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+rate=48000
+
+world_dir() { echo "$1/pulse-world"; }
+
+pulse_env() {
+  local dir
+  dir=$(world_dir "$1")
+  export XDG_RUNTIME_DIR="$dir/runtime"
+  export PULSE_RUNTIME_PATH="$dir/runtime"
+  export PULSE_STATE_PATH="$dir/state"
+  export PULSE_SERVER="unix:$dir/runtime/native"
+  export PULSE_CLIENTCONFIG="$dir/client.conf"
+  export PULSE_COOKIE="$dir/state/cookie"
+}
+
+# Is the process in the pid file running? A zombie is not: what this script
+# starts outlives it, and whoever inherits the process may reap it late.
+running() { [ -r "/proc/$1/stat" ] && [ "$(awk '{ print $3 }' "/proc/$1/stat" 2>/dev/null)" != Z ]; }
+alive() { [ -f "$1" ] && running "$(cat "$1")"; }
+
+# Waits until the daemon answers (true) or 5 s have passed (false).
+wait_ready() {
+  for _ in $(seq 100); do
+    pactl info >/dev/null 2>&1 && return 0
+    sleep 0.05
+  done
+  return 1
+}
+
+daemon_start() { # dir, with sink (yes/no)
+  local dir=$1 sink=$2
+  {
+    echo "load-module module-native-protocol-unix auth-anonymous=1 socket=$dir/runtime/native"
+    if [ "$sink" = yes ]; then
+      echo "load-module module-null-sink sink_name=sb rate=$rate"
+      echo "set-default-sink sb"
+    fi
+  } >"$dir/default.pa"
+  # A private daemon for this tree: no default script, no realtime scheduling
+  # (it shares the machine with builds), never exiting while idle.
+  HOME="$dir/home" pulseaudio --daemonize=no --exit-idle-time=-1 --use-pid-file=no \
+    --system=no --realtime=no --disallow-module-loading=no -n -F "$dir/default.pa" \
+    --log-target="file:$dir/pulseaudio.log" >>"$dir/pulseaudio.out" 2>&1 </dev/null 9>&- &
+  echo $! >"$dir/pulse.pid"
+  wait_ready || { echo "pulse-world: the daemon did not start (see $dir/pulseaudio.log)" >&2; return 1; }
+}
+
+recorder_start() {
+  local dir=$1
+  recorder_stop "$dir"
+  pactl list short sinks 2>/dev/null | grep -q '^[0-9]*[[:space:]]sb[[:space:]]' || return 0
+  # The recorder writes through its own descriptor, opened for appending.
+  (
+    parec --device=sb.monitor --format=s16le --rate=$rate --channels=2 --latency-msec=5 --raw \
+      | "$dir/sb-stamp-recorder" >>"$dir/monitor.rec"
+  ) </dev/null >/dev/null 2>>"$dir/parec.log" 9>&- &
+  echo $! >"$dir/recorder.pid"
+  # parec is up when the daemon lists its source output.
+  for _ in $(seq 100); do
+    pactl list short source-outputs 2>/dev/null | grep -q . && return 0
+    sleep 0.05
+  done
+}
+
+recorder_stop() {
+  local dir=$1 pid
+  if alive "$dir/recorder.pid"; then
+    pid=$(cat "$dir/recorder.pid")
+    # parec first; the stamper ends at the pipe's end, then the subshell.
+    pkill -TERM -P "$pid" parec 2>/dev/null || true
+    for _ in $(seq 100); do running "$pid" || break; sleep 0.02; done
+    pkill -KILL -P "$pid" 2>/dev/null || true
+  fi
+  rm -f "$dir/recorder.pid"
+}
+
+build_recorder() {
+  local dir=$1 src="$here/../tests/device/stamp_recorder.c"
+  if [ ! -x "$dir/sb-stamp-recorder" ] || [ "$src" -nt "$dir/sb-stamp-recorder" ]; then
+    cc -O2 -o "$dir/sb-stamp-recorder" "$src"
+  fi
+}
+
+world_start() {
+  local build=$1 arch=$2 sink=${3:-sink} dir
+  dir=$(world_dir "$build")
+  mkdir -p "$dir/runtime" "$dir/state" "$dir/home"
+  chmod 700 "$dir/runtime"
+  exec 9>"$dir/lock"
+  flock 9
+  pulse_env "$build"
+  echo "autospawn = no" >"$dir/client.conf"
+  build_recorder "$dir"
+  if ! alive "$dir/pulse.pid"; then
+    : >"$dir/monitor.rec"
+    daemon_start "$dir" "$([ "$sink" = nosink ] && echo no || echo yes)"
+    recorder_start "$dir"
+  fi
+  # The tree's prefix uses PulseAudio; a process finds this daemon only
+  # through the PULSE_SERVER of the device tests.
+  "$here/wine-world.sh" start "$build" "$arch"
+  (
+    eval "$("$here/wine-world.sh" env "$build" "$arch")"
+    "$SONABELL_WINE_LOADER" reg add 'HKCU\Software\Wine\Drivers' /v Audio /d pulse /f \
+      >/dev/null 2>&1 </dev/null
+  )
+  flock -u 9
+}
+
+world_stop() {
+  local build=$1 dir
+  dir=$(world_dir "$build")
+  [ -d "$dir" ] || return 0
+  recorder_stop "$dir"
+  if alive "$dir/pulse.pid"; then
+    kill "$(cat "$dir/pulse.pid")" 2>/dev/null || true
+    for _ in $(seq 100); do alive "$dir/pulse.pid" || break; sleep 0.02; done
+    if alive "$dir/pulse.pid"; then kill -9 "$(cat "$dir/pulse.pid")" 2>/dev/null || true; fi
+  fi
+  rm -f "$dir/pulse.pid"
+}
+
+fault() { # command, build-dir, marker
+  local build=$2 marker=${3:-} dir
+  dir=$(world_dir "$build")
+  pulse_env "$build"
+  exec 9>"$dir/lock"
+  flock 9
+  case "$1" in
+    sink-off)
+      recorder_stop "$dir"
+      pactl unload-module module-null-sink >/dev/null 2>&1 || true
+      ;;
+    sink-on)
+      pactl load-module module-null-sink sink_name=sb rate=$rate >/dev/null
+      pactl set-default-sink sb
+      recorder_start "$dir"
+      ;;
+    crash)
+      recorder_stop "$dir"
+      if alive "$dir/pulse.pid"; then kill -9 "$(cat "$dir/pulse.pid")"; fi
+      for _ in $(seq 100); do alive "$dir/pulse.pid" || break; sleep 0.02; done
+      rm -f "$dir/pulse.pid" "$dir/runtime/native"
+      ;;
+    revive)
+      alive "$dir/pulse.pid" || daemon_start "$dir" yes
+      recorder_start "$dir"
+      ;;
+  esac
+  flock -u 9
+  if [ -n "$marker" ]; then touch "$marker"; fi
+}
+
+case "${1:-}" in
+  start) world_start "$2" "$3" "${4:-sink}" ;;
+  stop) world_stop "$2" ;;
+  env) pulse_env "$2"; env | grep -E '^(XDG_RUNTIME_DIR|PULSE_[A-Z_]+)=' | sed 's/^/export /' ;;
+  sink-off | sink-on | crash | revive) fault "$1" "$2" "${3:-}" ;;
+  *) echo "usage: $0 start|stop|env|sink-off|sink-on|crash|revive <build-dir> [win32|win64]" >&2; exit 2 ;;
+esac
