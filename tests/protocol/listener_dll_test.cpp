@@ -255,6 +255,8 @@ TEST_F(ListenerDllTest, TheStoredVolumeSetsTheLevelHeard) {
     for (const auto& c : cases) {
         SCOPED_TRACE("Volume byte " + std::to_string(c.stored));
         Start({{"Volume", c.stored}});
+        // A sound arrives some time after the host started the plug-in.
+        Sleep(100);
         Receive("1");
         Sleep(650);
         const Heard heard = Stop();
@@ -274,6 +276,27 @@ TEST_F(ListenerDllTest, TheStoredVolumeSetsTheLevelHeard) {
             continue;
         }
         EXPECT_NEAR(c.gainDb, 20 * std::log10(rms / fullRms), 0.5);
+    }
+}
+
+// The volume stored holds from the very first frame: a sound that arrives
+// in the first period after the start, on a fresh load or after an earlier
+// run at another volume, is not faded in from the old level.
+TEST_F(ListenerDllTest, TheStoredVolumeHoldsFromTheFirstFrameAfterTheStart) {
+    folder.AddFile("1.wav", ToneWav(440, 0.2));
+    PutSound("1", "tone", "1.wav", "");
+    for (int run = 0; run < 2; ++run) {
+        SCOPED_TRACE(run == 0 ? "fresh load, volume 0" : "a run at 100, then one at 0");
+        if (run == 1) {
+            Start({{"Volume", 100}});
+            Receive("1");
+            Sleep(350);
+            Stop();
+        }
+        Start({{"Volume", 0}});
+        Receive("1");
+        Sleep(350);
+        EXPECT_LT(Stop().Peak(), 1.0 / 32768 * 2);
     }
 }
 
