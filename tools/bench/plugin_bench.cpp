@@ -167,7 +167,7 @@ int main(int argc, char** argv) {
             char answer[kResultCapacity];
             ReceiveNotify("SB903", 0, 0, answer);
         });
-    BenchRow(place++, "ReceiveNotify, let finish on: resolve + open + wait in line, WAV", ms,
+    BenchRow(place++, "ReceiveNotify, let finish on: resolve + open + queue, WAV", ms,
              queued ? "ms" : "ms!");
     letSoundsFinish = false;
     CloseAllStreams();
