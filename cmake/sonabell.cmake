@@ -1,14 +1,26 @@
 # Compiler settings shared by the project's own targets (not third-party code).
 set(SONABELL_SOURCE_ROOT ${CMAKE_CURRENT_LIST_DIR}/..)
 
+# Code that goes into Sonabell.dll passes DLL_CODE: it is compiled against the
+# Windows XP headers (0x0501), so a call to anything newer fails to compile
+# instead of making the DLL unloadable on XP. Tests and tools may use newer
+# calls; the version is private to each target, so both meet in one link.
 function(sonabell_target target)
+  cmake_parse_arguments(PARSE_ARGV 1 arg "DLL_CODE" "" "")
   target_include_directories(${target} PUBLIC ${SONABELL_SOURCE_ROOT})
   target_compile_options(${target} PRIVATE -Wall -Wextra -Wshadow -Wno-missing-field-initializers)
   if(SONABELL_WERROR)
     target_compile_options(${target} PRIVATE -Werror)
   endif()
   if(WIN32)
-    target_compile_definitions(${target} PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
+    if(arg_DLL_CODE)
+      set(windows_version 0x0501)
+    else()
+      set(windows_version 0x0601)
+    endif()
+    target_compile_definitions(${target} PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX)
+    target_compile_definitions(${target} PRIVATE _WIN32_WINNT=${windows_version}
+      WINVER=${windows_version})
     get_target_property(type ${target} TYPE)
     if(type STREQUAL "EXECUTABLE" OR type STREQUAL "SHARED_LIBRARY")
       target_link_options(${target} PRIVATE -static -static-libgcc -static-libstdc++)

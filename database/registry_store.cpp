@@ -47,6 +47,24 @@ bool ReadRegistryValue(HKEY key, const char* name, std::string& bytes) {
 
 namespace {
 
+bool lastWriteDenied = false;
+
+// Opens a key with full access, as the store always has; where this account
+// may only read it (the setup was not run as an administrator, or an
+// administrator took the rights away), read access still lets the sounds
+// load and play. *access is the right that was granted.
+bool OpenForReading(RegistryKey& key, HKEY parent, const char* path, REGSAM* access) {
+    if (*access == KEY_ALL_ACCESS) {
+        LONG rc = RegOpenKeyExA(parent, path, 0, KEY_ALL_ACCESS, key.out());
+        if (rc == ERROR_SUCCESS)
+            return true;
+        if (rc != ERROR_ACCESS_DENIED)
+            return false;
+        *access = KEY_READ;
+    }
+    return key.Open(parent, path, KEY_READ);
+}
+
 // A value's text: its bytes up to the first zero byte, or all of them when
 // the data has none (a value written without its terminator).
 std::string ValueText(HKEY key, const char* name) {
@@ -64,12 +82,33 @@ bool SetText(HKEY key, const char* name, const char* text) {
                           static_cast<DWORD>(std::strlen(text) + 1)) == ERROR_SUCCESS;
 }
 
-int DeleteSubKey(const char* name) {
+// What a delete that was refused full access reports: a missing database or
+// sound as before, and only an existing sound as the refusal it is.
+int DeniedDelete(const char* name) {
     RegistryKey sounds;
-    if (!sounds.Open(HKEY_LOCAL_MACHINE, SONABELL_SOUNDS_KEY, KEY_ALL_ACCESS))
+    if (!sounds.Open(HKEY_LOCAL_MACHINE, SONABELL_SOUNDS_KEY, KEY_READ))
         return kStoreNoDatabase;
     RegistryKey sound;
-    if (!sound.Open(sounds.get(), name, KEY_ALL_ACCESS))
+    if (!sound.Open(sounds.get(), name, KEY_READ))
+        return kStoreNoSound;
+    lastWriteDenied = true;
+    return kStoreRefused;
+}
+
+int DeleteSubKey(const char* name) {
+    lastWriteDenied = false;
+    RegistryKey sounds;
+    LONG rc =
+        RegOpenKeyExA(HKEY_LOCAL_MACHINE, SONABELL_SOUNDS_KEY, 0, KEY_ALL_ACCESS, sounds.out());
+    if (rc == ERROR_ACCESS_DENIED)
+        return DeniedDelete(name);
+    if (rc != ERROR_SUCCESS)
+        return kStoreNoDatabase;
+    RegistryKey sound;
+    rc = RegOpenKeyExA(sounds.get(), name, 0, KEY_ALL_ACCESS, sound.out());
+    if (rc == ERROR_ACCESS_DENIED)
+        return DeniedDelete(name);
+    if (rc != ERROR_SUCCESS)
         return kStoreNoSound;
     SHDeleteKeyA(sounds.get(), name);
     RegDeleteKeyA(sounds.get(), name);
@@ -99,9 +138,14 @@ long IndexTextValue(const char* text) {
     return negative ? -value : value;
 }
 
+bool LastWriteWasDenied() {
+    return lastWriteDenied;
+}
+
 int LoadSounds() {
     RegistryKey sounds;
-    if (!sounds.Open(HKEY_LOCAL_MACHINE, SONABELL_SOUNDS_KEY_READ, KEY_ALL_ACCESS))
+    REGSAM access = KEY_ALL_ACCESS;
+    if (!OpenForReading(sounds, HKEY_LOCAL_MACHINE, SONABELL_SOUNDS_KEY_READ, &access))
         return 0;
     DWORD subKeys = 0;
     RegQueryInfoKeyA(sounds.get(), nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, nullptr,
@@ -122,8 +166,11 @@ int LoadSounds() {
         if (!record)
             break;
         soundTable.slots[slot] = record;
+        // A sound below a read-only Sounds key is read-only too: no second
+        // round trip to be refused again.
         RegistryKey sound;
-        sound.Open(sounds.get(), name, KEY_ALL_ACCESS);
+        REGSAM soundAccess = access;
+        OpenForReading(sound, sounds.get(), name, &soundAccess);
         SetRecordText(&record->indexText, name);
         // An unreadable sub-key still loads, with empty texts.
         SetRecordText(&record->command, sound ? ValueText(sound.get(), "Command").c_str() : "");
@@ -134,16 +181,30 @@ int LoadSounds() {
 }
 
 int WriteSound(const SoundRecord* record) {
+    lastWriteDenied = false;
     const char* indexText = TextOrEmpty(record->indexText);
     if (IndexTextValue(indexText) == 0)
         return kStoreInvalidIndex;
     std::string path = SONABELL_SOUNDS_KEY;
     path += indexText;
+    // The Sounds key (made with the keys above it when missing) is asked for
+    // the right to add a sound: that is where an account that may only read
+    // the database is stopped.
+    const std::string soundsPath(SONABELL_SOUNDS_KEY,
+                                 sizeof SONABELL_SOUNDS_KEY - 2); // no final "\\"
+    RegistryKey sounds;
+    LONG rc =
+        RegCreateKeyExA(HKEY_LOCAL_MACHINE, soundsPath.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                        KEY_CREATE_SUB_KEY, nullptr, sounds.out(), nullptr);
     RegistryKey sound;
     DWORD disposition = 0;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                        KEY_ALL_ACCESS, nullptr, sound.out(), &disposition) != ERROR_SUCCESS)
+    if (rc == ERROR_SUCCESS)
+        rc = RegCreateKeyExA(sounds.get(), indexText, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                             KEY_ALL_ACCESS, nullptr, sound.out(), &disposition);
+    if (rc != ERROR_SUCCESS) {
+        lastWriteDenied = rc == ERROR_ACCESS_DENIED;
         return kStoreRefused;
+    }
     if (disposition == REG_OPENED_EXISTING_KEY)
         return kStoreExists;
     if (!SetText(sound.get(), "Command", TextOrEmpty(record->command)) ||

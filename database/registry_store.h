@@ -14,11 +14,13 @@ enum StoreResult {
     kStoreDone = 0,
     kStoreInvalidIndex = -3,
     kStoreExists = -4,
-    kStoreRefused = -5, // the registry refused to create or fill the entry
+    kStoreRefused = -5, // the registry refused the change (see LastWriteWasDenied)
     kStoreNoDatabase = -102,
     kStoreNoSound = -103,
 };
 
+// Reads with full access where the account has it and read-only where it
+// has not, so a database only an administrator may change still loads.
 int LoadSounds();
 int WriteSound(const SoundRecord* record);
 int DeleteSound(const SoundRecord* record);
@@ -30,5 +32,10 @@ int AddSound(const char* indexText, const char* command, const char* soundPath,
 // then digits up to the first non-digit; no digits give 0. Saturates instead
 // of overflowing.
 long IndexTextValue(const char* text);
+
+// True when the last WriteSound, DeleteSound or DeleteSoundNumber returned
+// kStoreRefused because this account may not change the database (access
+// denied): the database is read-only for it.
+bool LastWriteWasDenied();
 
 #endif

@@ -50,16 +50,17 @@ void LoadSettings() {
 }
 
 void StoreSetting(const char* valueName, bool on) {
-    RegistryKey key;
-    if (!key.Open(HKEY_CURRENT_USER, SONABELL_SETTINGS_KEY, KEY_SET_VALUE))
-        return;
-    const BYTE data = on ? 1 : 0;
-    RegSetValueExA(key.get(), valueName, 0, REG_BINARY, &data, 1);
+    StoreSettingByte(valueName, on ? 1 : 0);
 }
 
 void StoreSettingByte(const char* valueName, unsigned char value) {
+    // HKEY_CURRENT_USER is always the user's own to write: the key is made
+    // here when missing, or no account but the installing one could ever keep
+    // a choice past the current run.
     RegistryKey key;
-    if (!key.Open(HKEY_CURRENT_USER, SONABELL_SETTINGS_KEY, KEY_SET_VALUE))
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, SONABELL_SETTINGS_KEY, 0, nullptr,
+                        REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr, key.out(),
+                        nullptr) != ERROR_SUCCESS)
         return;
     const BYTE data = value;
     RegSetValueExA(key.get(), valueName, 0, REG_BINARY, &data, 1);

@@ -17,8 +17,10 @@ extern int playbackVolume;   // "Volume": 0..100 percent
 extern bool letSoundsFinish; // "LetFinish": a received sound waits its turn
 extern int soundsPerMinute;  // "SoundsPerMinute": 0 = no limit, else 1..255
 
+// Reads the flags and the listener's controls; a missing key or value reads
+// as its default and creates nothing.
 void LoadSettings();
-// Stores one flag in the existing settings key; never creates the key.
+// Stores one flag, creating the settings key when it is missing.
 void StoreSetting(const char* valueName, bool on);
 // Stores one byte the same way: the volume and the sounds a minute.
 void StoreSettingByte(const char* valueName, unsigned char value);

@@ -29,6 +29,7 @@ SetCompressor /SOLID lzma
 !define EXIT_NO_FOLDER 4     ; PluginDir names a folder that does not exist
 !define EXIT_WRITE_FAILED 5  ; a registry value could not be written
 !define EXIT_DLL_IN_USE 6    ; Sonabell.dll is held by a running host
+!define EXIT_OLD_WINDOWS 7   ; Windows older than XP with Service Pack 3
 
 !define HOST_KEY "software\Kestrune\MsgPlus2"
 !define DATA_KEY "Software\tinderwick_ software\Sonabell"
@@ -59,7 +60,7 @@ Var HostMissing
 Var WriteFailed
 
 !define MUI_ABORTWARNING
-!define MUI_WELCOMEPAGE_TEXT "This will install Sonabell ${VERSION}, the sound plug-in for the messenger add-on MsgPlus2, together with a sample soundpack.$\r$\n$\r$\nClose the messenger before you go on."
+!define MUI_WELCOMEPAGE_TEXT "This will install Sonabell ${VERSION}, the sound plug-in for the messenger add-on MsgPlus2, together with a sample soundpack. Every account of this computer will be able to add and change sounds.$\r$\n$\r$\nSonabell runs on Windows XP with Service Pack 3 and every later Windows.$\r$\n$\r$\nClose the messenger before you go on."
 !insertmacro MUI_PAGE_WELCOME
 !define MUI_PAGE_CUSTOMFUNCTION_PRE SkipDirectoryWhenHostFound
 !define MUI_DIRECTORYPAGE_TEXT_TOP "MsgPlus2 does not seem to be installed. Choose the folder of its plug-ins; Sonabell.dll and the Sonabell sound folder go there."
@@ -82,8 +83,49 @@ Var WriteFailed
   !endif
 !macroend
 
+; Sets $R9 to 1 when this Windows is XP with Service Pack 3 or later, else 0.
+; Asked of the system directly (WinVer.nsh decides at build time that every
+; 64-bit Windows is new enough, which would leave the amd64 build untested).
+Function WindowsIsSupported
+  Push $0
+  Push $1
+  Push $2
+  Push $3
+  StrCpy $R9 0
+  ; OSVERSIONINFOEXW: size, major, minor, build, platform, CSD text,
+  ; service pack major and minor, suite, product type, reserved.
+  System::Call '*(i 284, i, i, i, i, &w128, &i2, &i2, &i2, &i1, &i1) p .r0'
+  System::Call 'kernel32::GetVersionExW(p r0) i .r1'
+  ${If} $1 <> 0
+    System::Call '*$0(i, i .r1, i .r2, i, i, &w128, &i2 .r3)'
+    ${If} $1 > 5
+      StrCpy $R9 1
+    ${ElseIf} $1 = 5
+      ${If} $2 > 1
+        StrCpy $R9 1
+      ${ElseIf} $2 = 1
+      ${AndIf} $3 >= 3
+        StrCpy $R9 1
+      ${EndIf}
+    ${EndIf}
+  ${EndIf}
+  System::Free $0
+  Pop $3
+  Pop $2
+  Pop $1
+  Pop $0
+FunctionEnd
+
 Function .onInit
   !insertmacro USE_PLUGIN_REG_VIEW
+  ; Before anything is asked or written: on an older Windows the plug-in
+  ; would not load, and the host would silently show no plug-in.
+  Call WindowsIsSupported
+  ${If} $R9 == 0
+    MessageBox MB_OK|MB_ICONSTOP "Sonabell needs Windows XP with Service Pack 3 or a later Windows.$\r$\n$\r$\nThis computer runs an older version, on which the plug-in cannot load. Nothing was installed." /SD IDOK
+    SetErrorLevel ${EXIT_OLD_WINDOWS}
+    Quit
+  ${EndIf}
   StrCpy $HostMissing 0
   ; A folder given with /D= wins over the host's.
   ${If} $INSTDIR != ""
@@ -124,6 +166,44 @@ Function SkipDirectoryWhenHostFound
   ${If} $HostMissing == 0
     Abort
   ${EndIf}
+FunctionEnd
+
+; Lets every account of this computer change the sound database: the local
+; Users group (S-1-5-32-545) gets full control of the plug-in's key in the
+; local-machine hive, and, through the entry's container inheritance, of the
+; Sounds key and every sound below it, the ones there now included (Windows
+; passes an inheritable entry on to existing sub-keys). The entries the key
+; inherits from the keys above stay as they are. Only this key is touched,
+; so deleting it leaves nothing of the change behind. The 32-bit setup runs
+; in the 32-bit view, so the name below reaches the key the 32-bit host and
+; plug-in use. Sets $WriteFailed on failure.
+Function GrantUsersTheDatabase
+  Push $0
+  Push $1
+  Push $2
+  Push $3
+  Push $4
+  System::Call 'advapi32::ConvertStringSecurityDescriptorToSecurityDescriptorW(w "D:(A;CI;KA;;;BU)", i 1, *p .r1, p 0) i .r0'
+  ${If} $0 = 0
+    StrCpy $WriteFailed 1
+  ${Else}
+    System::Call 'advapi32::GetSecurityDescriptorDacl(p r1, *i .r2, *p .r3, *i .r4) i .r0'
+    ; DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION on
+    ; an SE_REGISTRY_KEY
+    System::Call 'advapi32::SetNamedSecurityInfoW(w "MACHINE\${DATA_KEY}", i 4, i 0x20000004, p 0, p 0, p r3, p 0) i .r0'
+    ${If} $0 <> 0
+      DetailPrint "Could not let every account change the sound database (error $0)."
+      StrCpy $WriteFailed 1
+    ${Else}
+      DetailPrint "Every account of this computer may change the sound database."
+    ${EndIf}
+    System::Call 'kernel32::LocalFree(p r1)'
+  ${EndIf}
+  Pop $4
+  Pop $3
+  Pop $2
+  Pop $1
+  Pop $0
 FunctionEnd
 
 ; Sets $R9 to 1 when the settings key lacks the value named $R8, else 0.
@@ -212,9 +292,11 @@ Section "Sonabell" SecMain
   ; Reads and existence tests set the error flag too: only the writes count.
   StrCpy $WriteFailed 0
   Call InstallPackSounds
+  Call GrantUsersTheDatabase
 
-  ; The plug-in only opens the settings key, so without it no choice of the
-  ; user would outlive a run. Values the user has already are kept.
+  ; Sounds start on for the account that installs. Other accounts get the
+  ; key from the plug-in at their first change. Values the user has already
+  ; are kept.
   StrCpy $R8 "SoundsEnabled"
   Call SettingMissing
   ${If} $R9 == 1

@@ -1,10 +1,15 @@
 #!/usr/bin/env bash
 # Brings a fresh Debian 12 machine (run as root) to a working Sonabell build.
 # Idempotent: every step checks first and does nothing slow when it is done.
+# The package manager's output goes to build/bootstrap.log; the screen shows
+# one line of what is installed and a line per step.
 set -euo pipefail
 
 top=$(cd "$(dirname "$0")/.." && pwd)
 deps="$top/.deps"
+log="$top/build/bootstrap.log"
+# shellcheck source=steps.sh
+. "$top/scripts/steps.sh"
 
 need_pkgs=(
   cmake ninja-build g++ clang libclang-rt-14-dev clang-format
@@ -22,20 +27,44 @@ for p in "${need_pkgs[@]}" "${need_i386_pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
 
+# "612 MB" from apt's "Need to get 612 MB of archives." and the like; of
+# "Need to get 0 B/612 MB" (partly downloaded before) the whole, which is
+# what unpacking takes time for.
+apt_size() { sed -n -E "s/.*$1 ([0-9.,]+ [kMG]?B\/)?([0-9.,]+ [kMG]?B).*/\2/p" <<<"$2" | head -n 1; }
+
 if [ ${#missing[@]} -gt 0 ]; then
-  echo "bootstrap: installing ${missing[*]}"
+  mkdir -p "$(dirname "$log")"
+  : >"$log"
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     dpkg --add-architecture i386
   fi
-  apt-get update -q
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+  step_run "bootstrap: [1/2] reading the package lists" "$log" apt-get update -q ||
+    exit 1
+  # apt's own figures for exactly what is missing, and a rough time from
+  # them: on a 2-core machine unpacking dominates, about a quarter of a
+  # second per MB fetched (the whole set, ~750 MB, takes 3 to 5 minutes).
+  plan=$(LC_ALL=C apt-get install --assume-no --no-install-recommends "${missing[@]}" 2>&1 || true)
+  echo "$plan" >>"$log"
+  fetch=$(apt_size 'Need to get' "$plan")
+  disk=$(apt_size 'After this operation,' "$plan")
+  mb=$(awk -v s="${fetch:-0 MB}" 'BEGIN { split(s, a, " "); gsub(",", "", a[1]);
+    f = a[2] == "GB" ? 1024 : a[2] == "kB" ? 1 / 1024 : a[2] == "B" ? 0 : 1; printf "%d", a[1] * f }')
+  minutes=$(( (mb / 4 + 30 + 59) / 60 ))
+  if [ ${#missing[@]} -le 6 ]; then
+    what=${missing[*]}
+  else
+    what="Wine, the MinGW-w64 cross compilers, Clang, CMake, Xvfb, NSIS and the audio tools (${#missing[@]} packages)"
+  fi
+  echo "bootstrap: installing $what: ${fetch:-?} to download, ${disk:-?} on disk, roughly $minutes min the first time (log: $log)"
+  step_run "bootstrap: [2/2] installing the packages" "$log" \
+    env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
+    -o APT::Status-Fd=1 "${missing[@]}" || exit 1
 fi
 
 # miniaudio is a single header that Debian 12 does not ship; Debian 13 does
 # (libminiaudio-dev, architecture all). Fetch that package without touching
 # the system's apt sources and unpack only the header.
-if [ ! -f "$deps/include/miniaudio.h" ]; then
-  echo "bootstrap: fetching miniaudio from Debian's trixie suite"
+fetch_miniaudio() {
   work=$(mktemp -d)
   trap 'rm -rf "$work"' EXIT
   mirror=$( { sed -n -E 's/^URIs:[[:space:]]*([^ ]+).*/\1/p' /etc/apt/sources.list.d/*.sources 2>/dev/null;
@@ -48,13 +77,18 @@ if [ ! -f "$deps/include/miniaudio.h" ]; then
            -o Dir::State::Lists="$work/lists" -o Dir::Cache="$work/cache"
            -o Dir::State::Status=/dev/null -o Acquire::IndexTargets::deb::Contents-deb::DefaultEnabled=false
            -o APT::Architecture=amd64 -o APT::Architectures=amd64 -o APT::Sandbox::User=root)
-  apt-get "${aptopts[@]}" update -q >/dev/null
-  (cd "$work" && apt-get "${aptopts[@]}" download libminiaudio-dev >/dev/null)
+  apt-get "${aptopts[@]}" update -q
+  (cd "$work" && apt-get "${aptopts[@]}" download libminiaudio-dev)
   dpkg-deb -x "$work"/libminiaudio-dev_*.deb "$work/x"
   hdr=$(find "$work/x" -name miniaudio.h | head -n 1)
   mkdir -p "$deps/include"
   cp "$hdr" "$deps/include/miniaudio.h"
   dpkg-deb -f "$work"/libminiaudio-dev_*.deb Version > "$deps/include/miniaudio.version"
+}
+if [ ! -f "$deps/include/miniaudio.h" ]; then
+  mkdir -p "$(dirname "$log")"
+  step_run "bootstrap: fetching the miniaudio header (about 1 MB) from Debian's trixie suite" "$log" \
+    fetch_miniaudio || exit 1
 fi
 
 echo "bootstrap: ready (miniaudio $(cat "$deps/include/miniaudio.version"))"

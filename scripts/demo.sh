@@ -5,14 +5,16 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 
+# shellcheck source=steps.sh
+. "$top/scripts/steps.sh"
+
 bash scripts/bootstrap.sh
 
-build() {
-  echo "=== building preset $1"
-  cmake --preset "$1" >"build/$1-build.log" 2>&1 && cmake --build --preset "$1" >>"build/$1-build.log" 2>&1 || {
-    tail -n 40 "build/$1-build.log"
-    exit 1
-  }
+build() { # the build's output goes to build/<preset>-build.log
+  local log="$top/build/$1-build.log"
+  : >"$log"
+  step_run "=== $1: configure" "$log" cmake --preset "$1" &&
+    step_run "=== $1: build" "$log" cmake --build --preset "$1" || exit 1
 }
 mkdir -p build
 build windows

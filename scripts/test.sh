@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
 # The whole test suite, from a fresh Debian 12 machine (as root) to ctest's
 # summaries. Stops every process it started, also when tests fail.
+# Each step's output goes to a log under build/; the screen shows a line per
+# step, every failed test with its output, and ctest's summary per tree.
 set -uo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
+# shellcheck source=steps.sh
+. "$top/scripts/steps.sh"
 
 bash scripts/bootstrap.sh || exit 1
 
@@ -16,21 +20,38 @@ cleanup() {
 }
 trap cleanup EXIT
 
+# What a ctest log shows of a run: each failed test with the start of its
+# output, then ctest's own summary.
+ctest_report() {
+  awk '
+    /^ *[0-9]+\/[0-9]+ Test +#|^ *Start +[0-9]+:/ { inFailure = 0 }
+    /^ *[0-9]+\/[0-9]+ Test +#.*(\*\*\*|  Not Run)/ {
+      inFailure = 1; lines = 0; print; next
+    }
+    /tests passed, .* tests failed out of/ { summary = 1; inFailure = 0 }
+    summary { print; next }
+    inFailure && lines < 40 { print "    " $0; lines++ }
+    inFailure && lines == 40 { print "    ... (the rest is in the log)"; lines++ }
+  ' "$1"
+}
+
 run() { # preset, ctest arguments...
   local preset=$1
   shift
-  local log="$top/build/$preset-build.log"
+  local log="$top/build/$preset-build.log" testlog="$top/build/$preset-test.log"
   mkdir -p "$top/build"
-  echo "=== $preset: configure and build"
-  cmake --preset "$preset" >"$log" 2>&1 && cmake --build --preset "$preset" >>"$log" 2>&1 || {
-    tail -n 60 "$log"
-    echo "=== $preset: build FAILED"
+  : >"$log"
+  step_run "=== $preset: configure" "$log" cmake --preset "$preset" &&
+    step_run "=== $preset: build" "$log" nice cmake --build --preset "$preset" || {
     status=1
     return 1
   }
   trees+=("$top/build/$preset")
-  echo "=== $preset: tests"
-  ctest --test-dir "build/$preset" --output-on-failure -j1 "$@" || status=1
+  : >"$testlog"
+  # The report below shows the failures; the tail of the log would repeat them.
+  steps_tail_lines=0 step_run "=== $preset: tests (every test's output goes to $testlog)" "$testlog" \
+    ctest --test-dir "build/$preset" --output-on-failure -j1 "$@" || status=1
+  ctest_report "$testlog"
 }
 
 # 1. Pure modules natively, under AddressSanitizer and UBSan.

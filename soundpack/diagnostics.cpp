@@ -8,6 +8,11 @@
 
 std::string errorReport;
 
+const char kReadOnlyDatabaseText[] =
+    "The sound database is read-only for this Windows account, so nothing was changed. Your "
+    "sounds still play. To let every account of this computer add, edit and delete sounds, "
+    "have an administrator run Sonabell-Setup.exe again.";
+
 void SetErrorReport(const char* message) {
     errorReport = message ? message : "";
 }
@@ -20,6 +25,40 @@ void AppendErrorReport(const char* text) {
 namespace {
 const char kSystemErrorIntro[] = "The following error occurred:\n";
 constexpr int kSystemTextSize = 256;
+
+// Keeps the system's "no disk in drive" box from stopping the caller while it
+// lives. Windows 7 and later set that for this thread alone; XP and Vista only
+// have the process-wide mode, so there it is set and put back around the call.
+class NoDriveErrorBoxes {
+  public:
+    NoDriveErrorBoxes() {
+        FARPROC found = GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetThreadErrorMode");
+        setThreadMode_ = reinterpret_cast<SetThreadModeFn>(reinterpret_cast<void*>(found));
+        if (setThreadMode_) {
+            threadModeSet_ = setThreadMode_(SEM_FAILCRITICALERRORS, &oldThreadMode_);
+        } else {
+            oldProcessMode_ = SetErrorMode(0);
+            SetErrorMode(oldProcessMode_ | SEM_FAILCRITICALERRORS);
+        }
+    }
+    ~NoDriveErrorBoxes() {
+        if (setThreadMode_) {
+            if (threadModeSet_)
+                setThreadMode_(oldThreadMode_, nullptr);
+        } else {
+            SetErrorMode(oldProcessMode_);
+        }
+    }
+    NoDriveErrorBoxes(const NoDriveErrorBoxes&) = delete;
+    NoDriveErrorBoxes& operator=(const NoDriveErrorBoxes&) = delete;
+
+  private:
+    using SetThreadModeFn = BOOL(WINAPI*)(DWORD, LPDWORD);
+    SetThreadModeFn setThreadMode_ = nullptr;
+    BOOL threadModeSet_ = FALSE;
+    DWORD oldThreadMode_ = 0;
+    UINT oldProcessMode_ = 0;
+};
 } // namespace
 
 void ShowSystemError(unsigned long code) {
@@ -46,11 +85,11 @@ int AppendErrorLog() {
     // CR CR LF. Readers of the log expect exactly that.
     // F: may be an empty card reader or disc drive: without this the open
     // could stop the install on the system's "no disk" box.
-    DWORD oldMode = 0;
-    const BOOL modeSet = SetThreadErrorMode(SEM_FAILCRITICALERRORS, &oldMode);
-    FILE* log = std::fopen(SONABELL_ERROR_LOG_PATH, "a+");
-    if (modeSet)
-        SetThreadErrorMode(oldMode, nullptr);
+    FILE* log = nullptr;
+    {
+        NoDriveErrorBoxes quiet;
+        log = std::fopen(SONABELL_ERROR_LOG_PATH, "a+");
+    }
     if (!log)
         return -2;
     std::string text = "\n\n";

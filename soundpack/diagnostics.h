@@ -13,6 +13,11 @@ void SetErrorReport(const char* message);
 // Adds text after what is pending (one line per failed soundpack sound).
 void AppendErrorReport(const char* text);
 
+// What a change refused because the database is read-only for this account
+// tells the user (after the registry store's LastWriteWasDenied): what
+// happened, that the sounds still play, and how to fix it.
+extern const char kReadOnlyDatabaseText[];
+
 // "The following error occurred:\n<system text>" in a "Critical Error!" box.
 void ShowSystemError(unsigned long code);
 // The number in decimal in an OK box with the caller's caption.

@@ -125,6 +125,12 @@ int InstallSoundpack(const char* path) {
         // reload, which would free the record under us.
         soundTable.slots[slot] = nullptr;
         DestroySoundRecord(record);
+        if (code == kStoreRefused && LastWriteWasDenied()) {
+            // Every other sound would be refused the same way: one message,
+            // not one box per sound.
+            AppendErrorReport((std::string("Error: ") + kReadOnlyDatabaseText + "\r\n").c_str());
+            return kPackDone;
+        }
         if (code == kStoreExists) {
             AppendErrorReport(("Error: Sound number " + name +
                                " already exists in database, will not redefine.\r\n")
@@ -168,7 +174,12 @@ int UninstallSoundpack(const char* path) {
             continue;
         // The number the entry was written under, read the way the store reads it.
         const long number = IndexTextValue(TextOrEmpty(soundTable.slots[slot]->indexText));
-        if (DeleteSoundNumber(static_cast<int>(number)) == kStoreDone && reloaded) {
+        const int deleted = DeleteSoundNumber(static_cast<int>(number));
+        if (deleted == kStoreRefused) {
+            AppendErrorReport((std::string("Error: ") + kReadOnlyDatabaseText + "\r\n").c_str());
+            break;
+        }
+        if (deleted == kStoreDone && reloaded) {
             deletedNames.insert(std::to_string(number));
             changedSinceReload = true;
         }

@@ -126,8 +126,13 @@ void DeleteChosenSound(HWND panel) {
     if (DialogBoxParamA(moduleHandle, MAKEINTRESOURCEA(IDD_CONFIRM_DELETE), panel, OkCancelProc,
                         0) != 1)
         return;
-    if (const SoundRecord* record = RecordWithIndexText(ReadRowIndexText(selectedRow)))
-        DeleteSound(record);
+    if (const SoundRecord* record = RecordWithIndexText(ReadRowIndexText(selectedRow))) {
+        if (DeleteSound(record) == kStoreRefused) {
+            errorReport = kReadOnlyDatabaseText; // only a denied delete is refused
+            ShowErrorDialog(panel);
+            return;
+        }
+    }
     ClearSoundTable();
     LoadSounds();
     EndDialog(panel, kPanelReopen);

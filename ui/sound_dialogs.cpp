@@ -74,8 +74,12 @@ bool SetAddFailureReport(int result) {
                       "Please make sure it is a positive integer between 1 and 999";
         return true;
     case kStoreRefused:
-        errorReport = "The sound could not be saved: the registry refused the write. Please check "
-                      "that you are allowed to change the plug-in's sound database and try again.";
+        if (LastWriteWasDenied())
+            errorReport = kReadOnlyDatabaseText;
+        else
+            errorReport = "The sound could not be saved: the registry refused the write. Please "
+                          "check that you are allowed to change the plug-in's sound database and "
+                          "try again.";
         return true;
     }
     return false;
@@ -163,6 +167,12 @@ void Replace(HWND dialog) {
     if (deleteResult != kStoreDone) {
         // The table is whole again before the box: the chat goes on behind it.
         LoadSounds();
+        if (deleteResult == kStoreRefused) {
+            // The old entry is untouched; the dialog stays open with the edits.
+            errorReport = kReadOnlyDatabaseText;
+            ShowErrorDialog(dialog);
+            return;
+        }
         MessageBoxA(nullptr, deleteResult == kStoreNoDatabase ? "DB unavailable" : "Diff err", "",
                     MB_OK);
         return;

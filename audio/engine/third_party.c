@@ -15,6 +15,10 @@
 #include "audio/engine/ma_config.h"
 
 #undef STB_VORBIS_HEADER_ONLY
+/* MinGW's headers ask for the checked CRT calls, and stb_vorbis then opens
+   files with fopen_s, which the msvcrt.dll of Windows XP does not export: the
+   DLL would not load there. The plain fopen serves as well. */
+#undef __STDC_WANT_SECURE_LIB__
 /* Zeroed: when one of the comment strings cannot be allocated, stb_vorbis
    frees the whole comment list, including entries it never set. */
 #define malloc(sz) SbMeterMallocZeroed(sz)

@@ -3,10 +3,12 @@
 # 64-bit Wine world and checks what they leave on disk and in the registry.
 #   installer_test.sh <build-dir> <setup.exe> <regdump.exe> <pack-writer.exe>
 #                     <hold-dll.exe> <sonabell-host.exe> <Sonabell.dll> <pack-dir> <case>
+#                     <keyacl.exe>
 # Every case starts from a registry without the host's or the plug-in's keys
 # and a fresh host folder.
 set -uo pipefail
 build=$1 setup=$2 regdump=$3 pack_writer=$4 hold_dll=$5 simulator=$6 dll=$7 pack=$8 case=$9
+keyacl=${10}
 here=$(cd "$(dirname "$0")" && pwd)
 scripts=$here/../../scripts
 
@@ -307,6 +309,50 @@ sample_sounds_play)
         fail "the capture holds no audio"
     fi
     rm -f "$host.chat" "$host.wav"
+    ;;
+
+every_account_may_change_the_database)
+    # The local Users group gets full control (KEY_ALL_ACCESS) of the plug-in's
+    # key, passed on to every key below it (CONTAINER_INHERIT_ACE), so a
+    # standard account can add, edit and delete sounds.
+    install_into_host
+    users='S-1-5-32-545'
+    grant=$(printf '%s\tallow\t000f003f\t02' "$users")
+    acl=$("$wine" "$keyacl" HKLM "$data_key" </dev/null | tr -d '\r')
+    grep -qxF "$grant" <<<"$acl" || fail "the Users group lacks full control of the database key: ${acl:-no key}"
+    # An upgrade grants it again without piling up entries.
+    run_setup
+    expect_code 0 $? "setup over an installed Sonabell"
+    acl=$("$wine" "$keyacl" HKLM "$data_key" </dev/null | tr -d '\r')
+    [ "$(grep -cF "$users" <<<"$acl")" = 1 ] || fail "after an upgrade the Users entries are: $acl"
+    # Nothing above the plug-in's key changes.
+    "$wine" "$keyacl" HKLM "$maker_key" </dev/null | tr -d '\r' | grep -qxF "$grant" &&
+        fail "the maker's key was opened up too"
+    check_sounds "$(sample_sounds)"
+    ;;
+
+old_windows)
+    # An older Windows than XP SP3 is refused before anything is written,
+    # with exit code 7 (and a message box outside silent mode); XP SP3 itself
+    # is fine. Wine reports the version its AppDefaults name for the program.
+    app_key="HKCU\\Software\\Wine\\AppDefaults\\$(basename "$setup")"
+    reg add "$host_key" /v PluginDir /d "$host_win" /f
+    reg add "$app_key" /v Version /d win2k /f
+    run_setup
+    got=$?
+    reg delete "$app_key" /f
+    expect_code 7 "$got" "setup on Windows 2000"
+    left=$(cd "$host" && find . -mindepth 1)
+    [ -z "$left" ] || fail "files written on Windows 2000: $left"
+    key_exists "HKLM\\$maker_key" && fail "sound database written on Windows 2000"
+    key_exists "HKCU\\$maker_key" && fail "settings written on Windows 2000"
+    key_exists "HKLM\\$arp_key" && fail "Add/Remove entry written on Windows 2000"
+    reg add "$app_key" /v Version /d winxp /f
+    run_setup
+    got=$?
+    reg delete "$app_key" /f
+    expect_code 0 "$got" "setup on Windows XP SP3"
+    check_installed_files
     ;;
 
 *)

@@ -317,6 +317,38 @@ double Milliseconds(std::chrono::steady_clock::time_point since) {
         .count();
 }
 
+// An account that may only read the database: the first refused write ends
+// the install or uninstall with one line that says why, and no box per sound.
+TEST_F(SoundpackTest, AReadOnlyDatabaseStopsInstallAndUninstallWithOneLine) {
+    PutSound("1", "a", "a.mp3", "A");
+    PutSound("2", "b", "b.mp3", "B");
+    LoadSounds();
+    MakeSoundDatabaseReadOnly();
+    const std::string line = std::string("Error: ") + kReadOnlyDatabaseText + "\r\n";
+    const std::string newSounds = WritePack("new.ini", PackText("3", {{"7", "x", "x.mp3", "X"},
+                                                                      {"8", "y", "y.mp3", "Y"},
+                                                                      {"9", "z", "z.mp3", "Z"}}));
+    const std::string oldSounds =
+        WritePack("old.ini", PackText("2", {{"1", "a", "a.mp3", "A"}, {"2", "b", "b.mp3", "B"}}));
+    const struct {
+        const char* name;
+        int (*operation)(const char*);
+        const std::string& pack;
+    } cases[] = {{"install", InstallSoundpack, newSounds},
+                 {"uninstall", UninstallSoundpack, oldSounds}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        errorReport.clear();
+        UiDriver driver;
+        const std::string before = SnapshotRegistry();
+        EXPECT_EQ(kPackDone, c.operation(c.pack.c_str()));
+        EXPECT_EQ(line, errorReport);
+        EXPECT_TRUE(driver.seen.empty()) << "no number box for a read-only database";
+        EXPECT_EQ(before, SnapshotRegistry());
+        EXPECT_EQ((std::vector<std::string>{"1", "2"}), SortedTable());
+    }
+}
+
 TEST_F(SoundpackTest, InstallIntoAFullDatabaseStopsWithOneLine) {
     std::string full = WriteNumberedPack("full.ini", 999);
     std::string extra =

@@ -1,6 +1,8 @@
 #include "clean_state.h"
 
+#include <aclapi.h>
 #include <psapi.h>
+#include <sddl.h>
 #include <shlwapi.h>
 #include <winternl.h>
 
@@ -9,7 +11,52 @@
 
 namespace testing_support {
 
+namespace {
+
+// Gives a key and everything below it this DACL (in SDDL). Wine neither
+// propagates a DACL to existing sub-keys nor merges inherited entries, so
+// each key gets it explicitly. The owner may always rewrite a DACL, so this
+// works even on keys the DACL itself locks.
+void SetTreeDacl(HKEY root, const std::string& path, const char* sddl) {
+    HKEY key;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_ENUMERATE_SUB_KEYS | WRITE_DAC, &key) !=
+            ERROR_SUCCESS &&
+        RegOpenKeyExA(root, path.c_str(), 0, WRITE_DAC, &key) != ERROR_SUCCESS)
+        return;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &descriptor,
+                                                             nullptr)) {
+        BOOL present = FALSE, defaulted = FALSE;
+        PACL dacl = nullptr;
+        GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted);
+        SetSecurityInfo(key, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr, dacl,
+                        nullptr);
+        LocalFree(descriptor);
+    }
+    std::vector<std::string> children;
+    char name[256];
+    for (DWORD i = 0;; ++i) {
+        DWORD length = sizeof name;
+        if (RegEnumKeyExA(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
+            break;
+        children.emplace_back(name, length);
+    }
+    RegCloseKey(key);
+    for (const std::string& child : children)
+        SetTreeDacl(root, path + "\\" + child, sddl);
+}
+
+} // namespace
+
+void MakeSoundDatabaseReadOnly() {
+    SetTreeDacl(HKEY_LOCAL_MACHINE, kSoundsKey, "D:P(A;OICI;KR;;;WD)");
+}
+
 void ResetRegistry() {
+    // A test that made the database read-only and then failed must not leave
+    // it so for the next one.
+    SetTreeDacl(HKEY_LOCAL_MACHINE, "Software\\tinderwick_ software", "D:(A;OICI;KA;;;WD)");
     SHDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\tinderwick_ software");
     SHDeleteKeyA(HKEY_CURRENT_USER, "Software\\tinderwick_ software");
     SHDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\Kestrune");

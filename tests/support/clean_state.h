@@ -18,12 +18,17 @@ constexpr const char* kHostKey = "Software\\Kestrune\\MsgPlus2";
 // Removes the plug-in's keys in both hives and the host's key.
 void ResetRegistry();
 
-// Creates the settings key (which the plug-in never creates itself).
+// Creates the settings key, as the setup does for the account that runs it.
 void CreateSettingsKey();
 
 // Writes a sound's sub-key directly, the way another program might.
 void PutSound(const std::string& index, const std::string& command, const std::string& filename,
               const std::string& message);
+
+// Lets every account read the Sounds key and each sound below it, and none
+// change them: the database as a standard account finds it when the setup
+// did not open it up. ResetRegistry undoes it.
+void MakeSoundDatabaseReadOnly();
 
 struct RegValue {
     bool present = false;

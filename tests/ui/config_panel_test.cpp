@@ -231,6 +231,32 @@ TEST_F(ConfigPanelTest, DeleteCancelledOrOfNoRecordChangesNothing) {
     EXPECT_EQ(3, soundTable.count);
 }
 
+TEST_F(ConfigPanelTest, DeleteInAReadOnlyDatabaseSaysSoAndKeepsThePanel) {
+    GiveSounds(kThree);
+    testing_support::MakeSoundDatabaseReadOnly();
+    const std::string before = testing_support::SnapshotRegistry();
+    HWND panelWindow = nullptr;
+    std::string errorShown;
+    driver.Expect(kPanel, [&](HWND panel) {
+        panelWindow = panel;
+        ClickRow(PanelList(panel), 1);
+        PostMessageA(panel, WM_COMMAND, IDC_DELETE, 0);
+    });
+    driver.Expect(kConfirmDelete, UiDriver::Press(IDOK));
+    driver.Expect(kErrorDialog, [&](HWND dialog) {
+        errorShown = UiDriver::ControlText(dialog, IDC_ERROR_TEXT);
+        UiDriver::Click(dialog, IDOK);
+        driver.Later([&] { UiDriver::Click(panelWindow, IDOK); });
+    });
+    RunPanel();
+    EXPECT_EQ(kReadOnlyDatabaseText, errorShown);
+    EXPECT_EQ(before, testing_support::SnapshotRegistry());
+    EXPECT_EQ(3, soundTable.count);
+    EXPECT_EQ(1u, std::count_if(driver.seen.begin(), driver.seen.end(),
+                                [](const auto& w) { return w.caption == kPanel; }));
+    EXPECT_TRUE(driver.unexpected.empty());
+}
+
 TEST_F(ConfigPanelTest, ReopensAfterEveryChangeAndKeepsTheChosenRow) {
     GiveSounds({{"1", "a", "", ""}, {"2", "b", "", ""}, {"3", "c", "", ""}, {"4", "d", "", ""}});
     // Choose row 0 in the first opening; each of three openings deletes the

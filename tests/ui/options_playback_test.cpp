@@ -207,7 +207,7 @@ TEST_F(OptionsPlaybackTest, TestPlaysTheChimeOrSaysWhyItCannot) {
     EXPECT_NE(std::string::npos, boxText.find("no audio output device was found")) << boxText;
 }
 
-TEST_F(OptionsPlaybackTest, WithoutTheSettingsKeyChangesLastForThisRunOnly) {
+TEST_F(OptionsPlaybackTest, WithoutTheSettingsKeyTheFirstChangeCreatesIt) {
     driver.Expect(kOptions, [&](HWND dialog) {
         SendMessageA(GetDlgItem(dialog, IDC_VOLUME), WM_KEYDOWN, VK_HOME, 0);
         SendMessageA(GetDlgItem(dialog, IDC_LET_FINISH), BM_CLICK, 0, 0);
@@ -219,7 +219,9 @@ TEST_F(OptionsPlaybackTest, WithoutTheSettingsKeyChangesLastForThisRunOnly) {
     EXPECT_EQ("SbEngineSetVolume(0)", LastControlCall());
     EXPECT_TRUE(letSoundsFinish);
     EXPECT_EQ(9, soundsPerMinute);
-    EXPECT_FALSE(testing_support::KeyExists(HKEY_CURRENT_USER, kSettingsKey));
+    EXPECT_EQ("0", Stored("Volume"));
+    EXPECT_EQ("1", Stored("LetFinish"));
+    EXPECT_EQ("9", Stored("SoundsPerMinute"));
 }
 
 TEST_F(OptionsPlaybackTest, HelpExplainsThePlaybackOptions) {

@@ -185,7 +185,7 @@ TEST_F(SmallDialogTest, OptionsCancelKeepsWhatWasClicked) {
     EXPECT_EQ(std::string(1, '\1'), StoredToasts());
 }
 
-TEST_F(SmallDialogTest, OptionsWithoutSettingsKeyChangeMemoryOnly) {
+TEST_F(SmallDialogTest, OptionsWithoutSettingsKeyCreateItAndStore) {
     toastsEnabled = true;
     UINT initialState = 99;
     driver.Expect(kOptions, [&](HWND dialog) {
@@ -196,7 +196,7 @@ TEST_F(SmallDialogTest, OptionsWithoutSettingsKeyChangeMemoryOnly) {
     EXPECT_EQ(1, Open(IDD_OPTIONS, OptionsProc));
     EXPECT_EQ(static_cast<UINT>(BST_CHECKED), initialState);
     EXPECT_FALSE(toastsEnabled);
-    EXPECT_FALSE(testing_support::KeyExists(HKEY_CURRENT_USER, testing_support::kSettingsKey));
+    EXPECT_EQ(std::string(1, '\0'), StoredToasts());
 }
 
 } // namespace

@@ -236,6 +236,50 @@ TEST_F(SoundDialogTest, AddRefusedByTheRegistryGetsItsOwnMessage) {
     EXPECT_TRUE(SoundKeys().empty());
 }
 
+// An account that may only read the database: Add and Edit both say so,
+// change nothing and keep the dialog open with what was typed.
+TEST_F(SoundDialogTest, AReadOnlyDatabaseIsExplainedByAddAndEdit) {
+    const struct {
+        const char* name;
+        int button;
+        int row;
+    } cases[] = {{"add", IDC_ADD, -1}, {"edit", IDC_EDIT, 1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ClearSoundTable();
+        testing_support::ResetRegistry();
+        GiveSounds({{"1", "a", "\\a.mp3", "A"}, {"2", "b", "\\b.mp3", "B"}});
+        testing_support::MakeSoundDatabaseReadOnly();
+        const std::string before = testing_support::SnapshotRegistry();
+        std::string errorShown, typedAfter;
+        HWND child = nullptr;
+        ThroughPanel(
+            c.button,
+            [&](HWND dialog) {
+                child = dialog;
+                FillFields(dialog, "", {"", "boom", "C:\\Sounds\\boom.mp3", "Boom!"});
+                UiDriver::Click(dialog, IDOK);
+            },
+            c.row);
+        driver.Expect(kErrorDialog, [&](HWND dialog) {
+            errorShown = UiDriver::ControlText(dialog, IDC_ERROR_TEXT);
+            UiDriver::Click(dialog, IDOK);
+            driver.Later([&] {
+                typedAfter = UiDriver::ControlText(child, IDC_COMMAND);
+                UiDriver::Click(child, IDCANCEL);
+                ClosePanelLater();
+            });
+        });
+        RunPanel();
+        EXPECT_EQ(kReadOnlyDatabaseText, errorShown);
+        EXPECT_EQ("boom", typedAfter);
+        EXPECT_EQ(before, testing_support::SnapshotRegistry());
+        EXPECT_EQ(2, soundTable.count) << "the sounds must stay loaded";
+        EXPECT_TRUE(driver.unexpected.empty());
+        driver.seen.clear();
+    }
+}
+
 const std::vector<Sound> kEditable = {
     {"1", "a", "\\a.mp3", "A"}, {"2", "two", "\\two.wav", "Second"}, {"5", "c", "", ""}};
 

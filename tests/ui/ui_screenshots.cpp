@@ -1,31 +1,41 @@
-// Opens one of the plug-in's dialogs with sample content for a screenshot,
-// tells the waiting script by creating a marker file, and closes it again a
-// few seconds later. scripts/screenshots.sh runs it once per dialog.
-//   ui_screenshots <about|help|error|confirm|options|panel|add|soundpack> <marker>
-#include "database/settings.h"
-#include "database/sound_table.h"
+// Opens one of the plug-in's dialogs with the sample content of its picture,
+// writes the text the dialog shows (docs/screenshots/<dialog>.txt, checked by
+// ScreenshotTextTest against the dialog as it is now), tells the waiting
+// script by creating a marker file, and closes it again a few seconds later.
+// scripts/screenshots.sh runs it once per dialog.
+//   ui_screenshots <about|help|error|confirm|options|panel|add|soundpack> <marker> [<text file>]
 #include "host/plugin.h"
-#include "soundpack/diagnostics.h"
-#include "ui/dialogs.h"
 #include "ui/resource.h"
+
+#include "screenshot_scenes.h"
 
 #include <windows.h>
 
 #include <commctrl.h>
 
 #include <cstdio>
-#include <cstring>
+#include <string>
 
 namespace {
 
 const char* markerPath = nullptr;
+const char* textPath = nullptr;
 int ticks = 0;
 
 void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
     ++ticks;
-    if (ticks == 10 && markerPath) { // the dialog has had time to paint
-        if (FILE* marker = std::fopen(markerPath, "w"))
-            std::fclose(marker);
+    if (ticks == 10) { // the dialog has had time to paint
+        if (textPath) {
+            const std::string text = screenshots::ShownText(GetActiveWindow());
+            if (FILE* file = std::fopen(textPath, "wb")) {
+                std::fwrite(text.data(), 1, text.size(), file);
+                std::fclose(file);
+            }
+        }
+        if (markerPath) {
+            if (FILE* marker = std::fopen(markerPath, "w"))
+                std::fclose(marker);
+        }
     }
     if (ticks == 60) {
         // Close whatever dialog is in front, down to the last one.
@@ -35,22 +45,16 @@ void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
     }
 }
 
-void AddSampleSound(const char* index, const char* command, const char* file, const char* message) {
-    int slot = FindFreeSlot();
-    SoundRecord* record = CreateSoundRecord(true);
-    soundTable.slots[slot] = record;
-    SetRecordText(&record->indexText, index);
-    SetRecordText(&record->command, command);
-    SetRecordText(&record->filename, file);
-    SetRecordText(&record->message, message);
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
     if (argc < 3)
         return 2;
+    const screenshots::Scene* scene = screenshots::FindScene(argv[1]);
+    if (!scene)
+        return 2;
     markerPath = argv[2];
+    textPath = argc > 3 ? argv[3] : nullptr;
     moduleHandle = GetModuleHandleA(nullptr);
     pluginIcon = LoadIconA(moduleHandle, MAKEINTRESOURCEA(IDI_PLUGIN));
     smallPluginIcon = static_cast<HICON>(
@@ -58,41 +62,9 @@ int main(int argc, char** argv) {
     INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_LISTVIEW_CLASSES | ICC_USEREX_CLASSES |
                                                         ICC_BAR_CLASSES | ICC_UPDOWN_CLASS};
     InitCommonControlsEx(&classes);
-    AddSampleSound("1", "welcome", "\\welcome.mp3", "Welcome to the chat!");
-    AddSampleSound("2", "hi", "\\hi.wav", "Hi there");
-    AddSampleSound("5", "laugh", "\\laugh.mp3", "LOL");
-    AddSampleSound("7", "bye", "\\bye.ogg", "See you later");
-    AddSampleSound("12", "doorbell", "\\doorbell.mp3", "Knock knock");
-    AddSampleSound("40", "applause", "\\applause.wav", "Well done!");
+    screenshots::PrepareScene(*scene);
     SetTimer(nullptr, 0, 50, Tick);
-
-    const char* name = argv[1];
-    struct {
-        const char* name;
-        int templateId;
-        DLGPROC procedure;
-    } dialogs[] = {
-        {"about", IDD_ABOUT, AboutProc},       {"help", IDD_HELP, OkCancelProc},
-        {"error", IDD_ERROR, ErrorProc},       {"confirm", IDD_CONFIRM_DELETE, OkCancelProc},
-        {"options", IDD_OPTIONS, OptionsProc}, {"panel", IDD_CONFIG_PANEL, ConfigPanelProc},
-        {"add", IDD_ADD_SOUND, AddSoundProc},  {"soundpack", IDD_SOUNDPACK, SoundpackProc},
-    };
-    for (const auto& dialog : dialogs) {
-        if (std::strcmp(dialog.name, name) != 0)
-            continue;
-        if (dialog.templateId == IDD_OPTIONS) {
-            toastsEnabled = true;
-            playbackVolume = 80;
-            letSoundsFinish = true;
-            soundsPerMinute = 10;
-        }
-        if (dialog.templateId == IDD_ERROR)
-            errorReport = "A sound with the same index number already exists, please choose "
-                          "another index and try again.";
-        DialogBoxParamA(moduleHandle, MAKEINTRESOURCEA(dialog.templateId), nullptr,
-                        dialog.procedure, 0);
-        ClearSoundTable();
-        return 0;
-    }
-    return 2;
+    DialogBoxParamA(moduleHandle, MAKEINTRESOURCEA(scene->templateId), nullptr, scene->procedure,
+                    0);
+    return 0;
 }

@@ -1,6 +1,9 @@
 // The built DLL, loaded by path exactly as the host loads it.
 #include "clean_state.h"
 #include "plugin_dll.h"
+#include "ui_driver.h"
+
+#include "ui/resource.h"
 
 #include <cstring>
 #include <vector>
@@ -79,6 +82,53 @@ TEST_F(DllTest, ReloadingTheDllStartsFromFreshGlobals) {
     ASSERT_NE(nullptr, dll.module);
     EXPECT_EQ(1, dll.Initialize(0, 0, 0));
     dll.Uninitialize();
+}
+
+// Every account but the one that ran the setup starts without the settings
+// key. A switch changed there must still be on after the host unloads the
+// plug-in and loads it again, and reading it must create nothing.
+TEST_F(DllTest, ASwitchChangedWithoutTheSettingsKeySurvivesAFreshLoad) {
+    struct Case {
+        const char* command;
+        const char* caption;
+        int checkbox;
+        const char* value;
+    } cases[] = {
+        {"/xSBconfig", "Sonabell Config Panel", IDC_ENABLE_SOUNDS, "SoundsEnabled"},
+        {"/xSBoptions", "Dialog", IDC_ENABLE_TOASTS, "ToastsEnabled"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.command);
+        ResetRegistry();
+        dll.Load(SONABELL_DLL_PATH);
+        ASSERT_EQ(1, dll.Initialize(0, 0, 0));
+        EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kSettingsKey)) << "reading created the key";
+
+        UiDriver driver;
+        UINT before = 99;
+        driver.Expect(c.caption, [&](HWND dialog) {
+            before = IsDlgButtonChecked(dialog, c.checkbox);
+            SendMessageA(GetDlgItem(dialog, c.checkbox), BM_CLICK, 0, 0);
+            UiDriver::Click(dialog, IDOK);
+        });
+        char result[1024] = "";
+        dll.ParseCommand(c.command, "", 0, result);
+        dll.Uninitialize();
+        EXPECT_EQ(static_cast<UINT>(BST_UNCHECKED), before) << "no key: the switch starts off";
+
+        dll.Load(SONABELL_DLL_PATH);
+        ASSERT_EQ(1, dll.Initialize(0, 0, 0));
+        UINT after = 99;
+        driver.Expect(c.caption, [&](HWND dialog) {
+            after = IsDlgButtonChecked(dialog, c.checkbox);
+            UiDriver::Click(dialog, IDCANCEL);
+        });
+        dll.ParseCommand(c.command, "", 0, result);
+        dll.Uninitialize();
+        EXPECT_EQ(static_cast<UINT>(BST_CHECKED), after) << "the change was lost";
+        EXPECT_EQ(std::string(1, '\1'), GetValue(HKEY_CURRENT_USER, kSettingsKey, c.value).bytes);
+        EXPECT_TRUE(driver.unexpected.empty());
+    }
 }
 
 } // namespace

@@ -93,13 +93,15 @@ TEST_F(ListenerSettingsTest, EachByteReadsAsTheTableSays) {
     }
 }
 
-TEST_F(ListenerSettingsTest, WithoutTheKeyEverythingIsAsBefore) {
+TEST_F(ListenerSettingsTest, WithoutTheKeyEverythingIsAsBeforeAndAStoreCreatesIt) {
     LoadSettings();
     EXPECT_EQ(100, playbackVolume);
     EXPECT_FALSE(letSoundsFinish);
     EXPECT_EQ(0, soundsPerMinute);
-    StoreSettingByte("Volume", 30); // no key: nothing stored, no key made
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kSettingsKey));
+    StoreSettingByte("Volume", 30);
+    EXPECT_EQ(Byte(30), GetValue(HKEY_CURRENT_USER, kSettingsKey, "Volume").bytes);
+    EXPECT_FALSE(GetValue(HKEY_CURRENT_USER, kSettingsKey, "SoundsEnabled").present);
 }
 
 TEST_F(ListenerSettingsTest, TheSettingsDoNotDisturbEachOtherOrTheSwitches) {

@@ -4,6 +4,7 @@
 #include "clean_state.h"
 
 #include <algorithm>
+#include <functional>
 #include <string>
 
 using namespace testing_support;
@@ -198,6 +199,64 @@ TEST_F(RegistryStoreTest, DeleteRemovesNestedKeysToo) {
     RegCloseKey(key);
     EXPECT_EQ(kStoreDone, DeleteSoundNumber(4));
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, Sound("4")));
+}
+
+// An account that may only read the database (the setup was not run as an
+// administrator): the sounds load, and every change is refused as denied,
+// while a sound or database that is not there is still reported as such.
+TEST_F(RegistryStoreTest, AReadOnlyDatabaseLoadsAndRefusesEveryChangeAsDenied) {
+    PutSound("7", "hi", "hi.mp3", "Hello");
+    PutSound("12", "bell", "bell.wav", "ding");
+    MakeSoundDatabaseReadOnly();
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_ACCESS_DENIED,
+              RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSoundsKey, 0, KEY_ALL_ACCESS, &key))
+        << "the full-access open must fail for this test to mean anything";
+
+    ASSERT_EQ(1, LoadSounds());
+    ASSERT_EQ(2, soundTable.count);
+    const SoundRecord* seven = Slot(FindSound("7", kFieldIndexText));
+    EXPECT_STREQ("hi", seven->command);
+    EXPECT_STREQ("hi.mp3", seven->filename);
+    EXPECT_STREQ("Hello", seven->message);
+
+    const std::string before = SnapshotRegistry();
+    SoundRecord missing = {const_cast<char*>("9"), nullptr, nullptr, nullptr, false};
+    struct Case {
+        const char* name;
+        std::function<int()> change;
+        int result;
+        bool denied;
+    } cases[] = {
+        {"add", [] { return AddSound("8", "new", "new.mp3", "New"); }, kStoreRefused, true},
+        {"add over an existing index", [] { return AddSound("7", "x", "x.mp3", "X"); },
+         kStoreRefused, true},
+        {"delete by number", [] { return DeleteSoundNumber(12); }, kStoreRefused, true},
+        {"delete a record", [&] { return DeleteSound(seven); }, kStoreRefused, true},
+        {"delete a sound that is not there", [] { return DeleteSoundNumber(9); }, kStoreNoSound,
+         false},
+        {"delete a record that is not there", [&] { return DeleteSound(&missing); }, kStoreNoSound,
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(c.result, c.change());
+        EXPECT_EQ(c.denied, LastWriteWasDenied());
+    }
+    EXPECT_EQ(before, SnapshotRegistry());
+    EXPECT_EQ(1, LoadSounds()); // a second load adds nothing, as ever
+    EXPECT_EQ(2, soundTable.count);
+}
+
+TEST_F(RegistryStoreTest, ARefusalForAnotherReasonIsNotReportedAsDenied) {
+    // A volatile Sounds key takes no lasting sub-keys.
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSoundsKey, 0, nullptr, REG_OPTION_VOLATILE,
+                              KEY_ALL_ACCESS, nullptr, &key, nullptr));
+    RegCloseKey(key);
+    EXPECT_EQ(kStoreRefused, AddSound("1", "c", "f", "m"));
+    EXPECT_FALSE(LastWriteWasDenied());
 }
 
 TEST(IndexTextValueTest, ReadsLikeAtoiWithoutOverflow) {

@@ -17,13 +17,25 @@ void PutFlag(const char* name, const std::string& bytes, DWORD type = REG_BINARY
 
 class SettingsTest : public CleanRegistryTest {};
 
-TEST_F(SettingsTest, NoKeyMeansBothOffAndNothingIsCreated) {
+TEST_F(SettingsTest, NoKeyReadsBothOffAndCreatesNothing) {
     soundsEnabled = toastsEnabled = true;
     LoadSettings();
     EXPECT_FALSE(soundsEnabled);
     EXPECT_FALSE(toastsEnabled);
-    StoreSetting("SoundsEnabled", true); // no key: nothing stored, no key made
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kSettingsKey));
+}
+
+// Only the installing account gets the key from the setup: every other one
+// must still be able to keep a choice.
+TEST_F(SettingsTest, StoringWithoutAKeyCreatesItWithThatValueAlone) {
+    StoreSetting("SoundsEnabled", true);
+    RegValue value = GetValue(HKEY_CURRENT_USER, kSettingsKey, "SoundsEnabled");
+    EXPECT_EQ(static_cast<DWORD>(REG_BINARY), value.type);
+    EXPECT_EQ(std::string("\x01", 1), value.bytes);
+    EXPECT_FALSE(GetValue(HKEY_CURRENT_USER, kSettingsKey, "ToastsEnabled").present);
+    LoadSettings();
+    EXPECT_TRUE(soundsEnabled);
+    EXPECT_FALSE(toastsEnabled);
 }
 
 TEST_F(SettingsTest, OnlyAFirstByteOfOneTurnsAFlagOn) {

@@ -11,6 +11,22 @@ set -euo pipefail
 wine_exec=$1
 exe=$2
 media=$3
+
+# Whatever the bench starts, it stops: the tree's Wine world (Xvfb and a
+# persistent wineserver) is stopped at the end unless it was up before, for
+# a ctest run or a simulator session that still needs it.
+scripts=$(dirname "$wine_exec")
+read -r tree _ < <("$scripts/wine-world.sh" tree "$exe")
+world_was_up=0
+if [ -f "$tree/wine-world/xvfb.pid" ] && kill -0 "$(cat "$tree/wine-world/xvfb.pid")" 2>/dev/null; then
+  world_was_up=1
+fi
+stop_world() {
+  if [ $world_was_up = 0 ]; then
+    "$scripts/wine-world.sh" stop "$tree" >/dev/null 2>&1 || true
+  fi
+}
+trap stop_world EXIT
 runs=7
 samples=()
 for _ in $(seq $runs); do
