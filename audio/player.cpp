@@ -1,5 +1,6 @@
 #include "audio/player.h"
 
+#include "audio/engine_controls.h"
 #include "database/settings.h"
 #include "database/sound_table.h"
 
@@ -12,6 +13,39 @@ FSOUND_STREAM* currentStream = nullptr;
 bool audioReady = false;
 
 namespace {
+// Streams opened before currentStream and still open, oldest first: while
+// sounds are let finish, the one heard and the ones waiting behind it. Empty
+// whenever each sound replaces the one before.
+std::vector<FSOUND_STREAM*> earlierStreams;
+
+void CloseEarlierStreams() {
+    while (!earlierStreams.empty()) {
+        FSOUND_Stream_Close(earlierStreams.back());
+        earlierStreams.pop_back();
+    }
+}
+
+// Closes the streams that are neither heard nor waiting any more, so the
+// line holds only what is still to be heard.
+void CloseEndedStreams() {
+    if (currentStream && !SbEngineStreamPending(currentStream)) {
+        FSOUND_Stream_Close(currentStream);
+        currentStream = nullptr;
+    }
+    size_t kept = 0;
+    for (FSOUND_STREAM* stream : earlierStreams) {
+        if (SbEngineStreamPending(stream))
+            earlierStreams[kept++] = stream;
+        else
+            FSOUND_Stream_Close(stream);
+    }
+    earlierStreams.resize(kept);
+    if (!currentStream && !earlierStreams.empty()) {
+        currentStream = earlierStreams.back();
+        earlierStreams.pop_back();
+    }
+}
+
 // Where the host keeps its plug-in directory.
 const char kHostKey[] = "software\\Kestrune\\MsgPlus2";
 const char kSoundFolder[] = "\\Sonabell\\";
@@ -120,12 +154,54 @@ bool SoundFileExists(const std::string& path) {
 int OpenSoundStream(const std::string& path, bool playNow) {
     if (currentStream)
         FSOUND_Stream_Close(currentStream);
+    CloseEarlierStreams();
     currentStream = FSOUND_Stream_OpenFile(path.c_str(), 0, 0);
     if (!currentStream)
         return kPlayNotOpened;
     if (playNow && FSOUND_Stream_Play(FSOUND_FREE, currentStream) == 0)
         return kPlayNotStarted;
     return kPlayDone;
+}
+
+int QueueSoundStream(const std::string& path, bool playNow) {
+    CloseEndedStreams();
+    if (!playNow) {
+        FSOUND_STREAM* unheard = FSOUND_Stream_OpenFile(path.c_str(), 0, 0);
+        if (!unheard)
+            return kPlayNotOpened;
+        FSOUND_Stream_Close(unheard);
+        return kPlayDone;
+    }
+    // One heard and the line full: the file is not even opened.
+    const size_t pending = earlierStreams.size() + (currentStream ? 1 : 0);
+    if (pending > static_cast<size_t>(kMostWaitingSounds))
+        return kPlayLineFull;
+    FSOUND_STREAM* stream = FSOUND_Stream_OpenFile(path.c_str(), 0, 0);
+    if (!stream)
+        return kPlayNotOpened;
+    switch (SbEngineQueueStream(stream, kMostWaitingSounds)) {
+    case kSbQueuePlaying:
+    case kSbQueueWaiting:
+        if (currentStream)
+            earlierStreams.push_back(currentStream);
+        currentStream = stream;
+        return kPlayDone;
+    case kSbQueueFull:
+        FSOUND_Stream_Close(stream);
+        return kPlayLineFull;
+    default:
+        // Never to be heard: nothing is gained by holding it open.
+        FSOUND_Stream_Close(stream);
+        return kPlayNotStarted;
+    }
+}
+
+void CloseAllStreams() {
+    if (currentStream)
+        FSOUND_Stream_Close(currentStream);
+    // The handle is dead now; a later Initialize must not close it again.
+    currentStream = nullptr;
+    CloseEarlierStreams();
 }
 
 int PlaySoundByIndex(int index, bool force) {

@@ -1,4 +1,5 @@
-// The user's two switches, kept per user under HKEY_CURRENT_USER.
+// The user's switches and listening controls, kept per user under
+// HKEY_CURRENT_USER, each value one byte.
 #ifndef SONABELL_DATABASE_SETTINGS_H
 #define SONABELL_DATABASE_SETTINGS_H
 
@@ -8,9 +9,20 @@
 extern bool soundsEnabled; // received sounds are played
 extern bool toastsEnabled; // a missing file is reported by a toast
 
-// Reads both flags; a missing key or value reads as off and creates nothing.
+// The listener's controls. Until a user sets them the plug-in plays as it
+// always did: full volume, each sound replacing the one before, no limit.
+constexpr int kFullVolume = 100;
+constexpr int kMostSoundsPerMinute = 255;
+extern int playbackVolume;   // "Volume": 0..100 percent
+extern bool letSoundsFinish; // "LetFinish": a received sound waits its turn
+extern int soundsPerMinute;  // "SoundsPerMinute": 0 = no limit, else 1..255
+
+// Reads the flags and the listener's controls; a missing key or value reads
+// as its default and creates nothing.
 void LoadSettings();
 // Stores one flag, creating the settings key when it is missing.
 void StoreSetting(const char* valueName, bool on);
+// Stores one byte the same way: the volume and the sounds a minute.
+void StoreSettingByte(const char* valueName, unsigned char value);
 
 #endif

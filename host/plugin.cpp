@@ -1,10 +1,12 @@
 #include "host/plugin.h"
 
+#include "audio/engine_controls.h"
 #include "audio/player.h"
 #include "database/registry_store.h"
 #include "database/settings.h"
 #include "database/sound_table.h"
 #include "host/host_contract.h"
+#include "host/protocol.h"
 
 #include <cstring>
 
@@ -37,15 +39,13 @@ extern "C" int WINAPI Initialize(UINT_PTR, UINT_PTR, UINT_PTR) {
     smallPluginIcon = static_cast<HICON>(
         LoadImageA(moduleHandle, MAKEINTRESOURCEA(122), IMAGE_ICON, 16, 16, LR_LOADTRANSPARENT));
     LoadSettings();
+    SbEngineSetVolume(playbackVolume);
+    ForgetReceivedSounds();
     return 1;
 }
 
 extern "C" void WINAPI Uninitialize(void) {
-    if (currentStream) {
-        FSOUND_Stream_Close(currentStream);
-        // The handle is dead now; a later Initialize must not close it again.
-        currentStream = nullptr;
-    }
+    CloseAllStreams();
     FSOUND_Close();
     ClearSoundTable();
     ReleaseIcons();

@@ -30,4 +30,7 @@ LRESULT WINAPI DisplayToastW(const wchar_t* text, const wchar_t* title, UINT_PTR
                              UINT_PTR flag);
 }
 
+// Starts the count of received sounds behind the flood limit afresh.
+void ForgetReceivedSounds();
+
 #endif

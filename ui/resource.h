@@ -47,5 +47,12 @@
 #define IDC_SOUNDPACKS 1027
 #define IDC_OPTIONS 1028
 #define IDC_ENABLE_TOASTS 1029
+// The Options dialog's playback group.
+#define IDC_VOLUME 1030 // trackbar, 0..100
+#define IDC_VOLUME_VALUE 1031
+#define IDC_TEST_CHIME 1032
+#define IDC_LET_FINISH 1033
+#define IDC_SOUNDS_PER_MINUTE 1034 // number box, 0..255
+#define IDC_SOUNDS_PER_MINUTE_SPIN 1035
 
 #endif

@@ -1,9 +1,15 @@
 // The About, Help, Confirm Delete, Options and Error dialogs.
 #include "ui/dialogs.h"
 
+#include "audio/engine_controls.h"
 #include "database/settings.h"
 #include "soundpack/diagnostics.h"
 #include "ui/resource.h"
+
+#include <commctrl.h>
+
+#include <cstdio>
+#include <string>
 
 namespace {
 
@@ -28,7 +34,8 @@ const char kHelpText[] = "SENDING A SOUND\r\n"
                          "COMMANDS\r\n"
                          "    /xSBabout         the About box\r\n"
                          "    /xSBconfig        the Config Panel\r\n"
-                         "    /xSBoptions       the options (error toasts)\r\n"
+                         "    /xSBoptions       the options (toasts, volume,\r\n"
+                         "                      sounds that wait, a limit)\r\n"
                          "    /xSBreload        read the sounds again\r\n"
                          "    /xSBenable        play received sounds\r\n"
                          "    /xSBdisable       stop playing received sounds\r\n"
@@ -42,6 +49,22 @@ const char kHelpText[] = "SENDING A SOUND\r\n"
                          "sound file and a default message. Edit... changes\r\n"
                          "the sound you last clicked in the list; Delete\r\n"
                          "removes it from the list (the file stays).\r\n"
+                         "\r\n"
+                         "LISTENING\r\n"
+                         "In the options (/xSBoptions, or Options in the\r\n"
+                         "Config Panel) you choose how received sounds play;\r\n"
+                         "every change counts at once and is remembered.\r\n"
+                         "    Volume: 0 to 100%. Test plays a short chime\r\n"
+                         "    at that volume, so you hear whether your\r\n"
+                         "    sound output works at all.\r\n"
+                         "    Let a sound finish before the next one starts:\r\n"
+                         "    a sound that arrives while another plays waits\r\n"
+                         "    its turn. Up to 3 wait; more are not played.\r\n"
+                         "    Without it a new sound cuts off the one before.\r\n"
+                         "    Play at most N received sounds a minute: when a\r\n"
+                         "    contact sends more, the rest are not played and\r\n"
+                         "    a toast says so, once a minute. 0 = no limit.\r\n"
+                         "The play button in the panel always plays at once.\r\n"
                          "\r\n"
                          "WHERE SOUND FILES GO\r\n"
                          "Put the files in the Sonabell folder inside the\r\n"
@@ -81,19 +104,126 @@ INT_PTR CALLBACK OkCancelProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) 
     return OnCommonMessage(dialog, message, wParam);
 }
 
-INT_PTR CALLBACK OptionsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+namespace {
+
+void ShowVolume(HWND dialog) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%d%%", playbackVolume);
+    SetDlgItemTextA(dialog, IDC_VOLUME_VALUE, text);
+}
+
+void InitPlaybackControls(HWND dialog) {
+    HWND slider = GetDlgItem(dialog, IDC_VOLUME);
+    SendMessageA(slider, TBM_SETRANGE, FALSE, MAKELPARAM(0, kFullVolume));
+    SendMessageA(slider, TBM_SETTICFREQ, 10, 0);
+    SendMessageA(slider, TBM_SETPAGESIZE, 0, 10);
+    SendMessageA(slider, TBM_SETPOS, TRUE, playbackVolume);
+    ShowVolume(dialog);
+    CheckDlgButton(dialog, IDC_LET_FINISH, letSoundsFinish ? BST_CHECKED : BST_UNCHECKED);
+    SendDlgItemMessageA(dialog, IDC_SOUNDS_PER_MINUTE, EM_LIMITTEXT, 3, 0);
+    SendDlgItemMessageA(dialog, IDC_SOUNDS_PER_MINUTE_SPIN, UDM_SETRANGE32, 0,
+                        kMostSoundsPerMinute);
+    SendDlgItemMessageA(dialog, IDC_SOUNDS_PER_MINUTE_SPIN, UDM_SETPOS32, 0, soundsPerMinute);
+    SetDlgItemInt(dialog, IDC_SOUNDS_PER_MINUTE, static_cast<UINT>(soundsPerMinute), FALSE);
+}
+
+// Every step of the slider is heard at once, the playing sound included, and
+// stored at once.
+void OnVolumeMoved(HWND dialog) {
+    const int position =
+        static_cast<int>(SendDlgItemMessageA(dialog, IDC_VOLUME, TBM_GETPOS, 0, 0));
+    if (position == playbackVolume || position < 0 || position > kFullVolume)
+        return;
+    playbackVolume = position;
+    SbEngineSetVolume(playbackVolume);
+    StoreSettingByte("Volume", static_cast<unsigned char>(playbackVolume));
+    ShowVolume(dialog);
+}
+
+void OnTestChime(HWND dialog) {
+    char reason[256] = "";
+    if (SbEnginePlayChime(reason, sizeof reason))
+        return;
+    std::string text = "The test chime could not be played.";
+    if (reason[0]) {
+        text += "\r\n\r\n";
+        text += reason;
+    }
+    MessageBoxA(dialog, text.c_str(), "Sonabell Plugin", MB_OK | MB_ICONEXCLAMATION);
+}
+
+// Takes the number box's text as the user types it. A box emptied on the
+// way to a new number changes nothing; a number above the largest becomes
+// the largest.
+void OnSoundsPerMinuteEdited(HWND dialog) {
+    char text[16] = "";
+    GetDlgItemTextA(dialog, IDC_SOUNDS_PER_MINUTE, text, sizeof text);
+    if (text[0] < '0' || text[0] > '9')
+        return;
+    int limit = LeadingNumber(text);
+    if (limit > kMostSoundsPerMinute) {
+        limit = kMostSoundsPerMinute;
+        SetDlgItemInt(dialog, IDC_SOUNDS_PER_MINUTE, static_cast<UINT>(limit), FALSE);
+        SendDlgItemMessageA(dialog, IDC_SOUNDS_PER_MINUTE, EM_SETSEL, 3, 3);
+    }
+    if (limit == soundsPerMinute)
+        return;
+    soundsPerMinute = limit;
+    StoreSettingByte("SoundsPerMinute", static_cast<unsigned char>(limit));
+}
+
+// A box left empty shows the limit that holds again.
+void OnSoundsPerMinuteLeft(HWND dialog) {
+    char text[16] = "";
+    GetDlgItemTextA(dialog, IDC_SOUNDS_PER_MINUTE, text, sizeof text);
+    if (text[0] < '0' || text[0] > '9')
+        SetDlgItemInt(dialog, IDC_SOUNDS_PER_MINUTE, static_cast<UINT>(soundsPerMinute), FALSE);
+}
+
+// Set on a dialog once its controls show the settings: the number box's
+// notifications before that are the dialog filling it, not the user.
+const LONG_PTR kControlsReady = 1;
+
+} // namespace
+
+INT_PTR CALLBACK OptionsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:
         SetDialogIcon(dialog);
         CheckDlgButton(dialog, IDC_ENABLE_TOASTS, toastsEnabled ? BST_CHECKED : BST_UNCHECKED);
+        InitPlaybackControls(dialog);
+        SetWindowLongPtrA(dialog, DWLP_USER, kControlsReady);
+        return TRUE;
+    case WM_HSCROLL:
+        if (reinterpret_cast<HWND>(lParam) != GetDlgItem(dialog, IDC_VOLUME))
+            break;
+        OnVolumeMoved(dialog);
         return TRUE;
     case WM_COMMAND:
-        if (LOWORD(wParam) != IDC_ENABLE_TOASTS)
-            break;
         // Stored at the click: OK and Cancel only close the dialog.
-        toastsEnabled = IsDlgButtonChecked(dialog, IDC_ENABLE_TOASTS) == BST_CHECKED;
-        StoreSetting("ToastsEnabled", toastsEnabled);
-        return TRUE;
+        switch (LOWORD(wParam)) {
+        case IDC_ENABLE_TOASTS:
+            toastsEnabled = IsDlgButtonChecked(dialog, IDC_ENABLE_TOASTS) == BST_CHECKED;
+            StoreSetting("ToastsEnabled", toastsEnabled);
+            return TRUE;
+        case IDC_LET_FINISH:
+            letSoundsFinish = IsDlgButtonChecked(dialog, IDC_LET_FINISH) == BST_CHECKED;
+            StoreSetting("LetFinish", letSoundsFinish);
+            return TRUE;
+        case IDC_TEST_CHIME:
+            if (HIWORD(wParam) == BN_CLICKED)
+                OnTestChime(dialog);
+            return TRUE;
+        case IDC_SOUNDS_PER_MINUTE:
+            if (GetWindowLongPtrA(dialog, DWLP_USER) != kControlsReady)
+                return TRUE;
+            if (HIWORD(wParam) == EN_CHANGE)
+                OnSoundsPerMinuteEdited(dialog);
+            else if (HIWORD(wParam) == EN_KILLFOCUS)
+                OnSoundsPerMinuteLeft(dialog);
+            return TRUE;
+        }
+        break;
     }
     return OnCommonMessage(dialog, message, wParam);
 }

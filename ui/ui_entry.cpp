@@ -10,9 +10,11 @@
 #include <cstring>
 
 namespace {
-// The panel's list view and the index list are common controls.
+// The panel's list view, the index list and the Options dialog's volume
+// slider and number box are common controls.
 void RegisterControlClasses() {
-    INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_LISTVIEW_CLASSES | ICC_USEREX_CLASSES};
+    INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_LISTVIEW_CLASSES | ICC_USEREX_CLASSES |
+                                                        ICC_BAR_CLASSES | ICC_UPDOWN_CLASS};
     InitCommonControlsEx(&classes);
 }
 } // namespace
@@ -58,6 +60,7 @@ bool RunConfigPanel(char* result, size_t capacity) {
 }
 
 bool RunOptionsDialog() {
+    RegisterControlClasses();
     DialogBoxParamA(moduleHandle, MAKEINTRESOURCEA(IDD_OPTIONS), nullptr, OptionsProc, 0);
     return true;
 }

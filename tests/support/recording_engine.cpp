@@ -1,7 +1,10 @@
 #include "recording_engine.h"
 
+#include "audio/engine_controls.h"
 #include "audio/fsound.h"
 
+#include <algorithm>
+#include <cstring>
 #include <map>
 
 namespace recording_engine {
@@ -9,6 +12,12 @@ std::vector<std::string> calls;
 std::set<std::string> refusedPaths;
 bool refusePlay = false;
 int openStreams = 0;
+std::vector<std::string> controlCalls;
+int volume = 100;
+FSOUND_STREAM* heard = nullptr;
+std::deque<FSOUND_STREAM*> waiting;
+bool failQueue = false;
+std::string chimeFailure;
 
 namespace {
 std::map<FSOUND_STREAM*, int> numbers; // stream -> its #n in the log
@@ -20,11 +29,35 @@ std::string Name(FSOUND_STREAM* stream) {
 }
 } // namespace
 
+std::string NameOf(FSOUND_STREAM* stream) {
+    return Name(stream);
+}
+
+void FinishHeard() {
+    heard = nullptr;
+    if (waiting.empty())
+        return;
+    heard = waiting.front();
+    waiting.pop_front();
+    controlCalls.push_back(Name(heard) + " starts");
+}
+
 void Reset() {
+    // Each test's streams are #1, #2, ... whatever ran before it. Streams an
+    // earlier test left open are forgotten, not freed: a player may still
+    // hold one, and a new stream must never get its address.
+    numbers.clear();
+    nextNumber = 1;
     calls.clear();
     refusedPaths.clear();
     refusePlay = false;
     openStreams = 0;
+    controlCalls.clear();
+    volume = 100;
+    heard = nullptr;
+    waiting.clear();
+    failQueue = false;
+    chimeFailure.clear();
 }
 
 std::vector<std::string> CallsStartingWith(const std::string& prefix) {
@@ -69,10 +102,18 @@ FSOUND_STREAM* FSOUND_API FSOUND_Stream_OpenFile(const char* path, unsigned int 
 int FSOUND_API FSOUND_Stream_Play(int channel, FSOUND_STREAM* stream) {
     calls.push_back("FSOUND_Stream_Play(" + std::to_string(channel) + ", " + Name(stream) + ")" +
                     (refusePlay ? " -> 0" : ""));
-    return refusePlay ? 0 : 1;
+    if (refusePlay)
+        return 0;
+    // Like the engine: whatever played and whatever waited is replaced.
+    heard = stream;
+    waiting.clear();
+    return 1;
 }
 signed char FSOUND_API FSOUND_Stream_Close(FSOUND_STREAM* stream) {
     calls.push_back("FSOUND_Stream_Close(" + Name(stream) + ")");
+    waiting.erase(std::remove(waiting.begin(), waiting.end(), stream), waiting.end());
+    if (heard == stream)
+        FinishHeard();
     if (numbers.erase(stream)) {
         --openStreams;
         delete[] reinterpret_cast<char*>(stream);
@@ -82,4 +123,56 @@ signed char FSOUND_API FSOUND_Stream_Close(FSOUND_STREAM* stream) {
 void FSOUND_API FSOUND_Close(void) {
     calls.push_back("FSOUND_Close()");
 }
+}
+
+void SbEngineSetVolume(int percent) {
+    controlCalls.push_back("SbEngineSetVolume(" + std::to_string(percent) + ")");
+    volume = percent < 0 ? 0 : percent > 100 ? 100 : percent;
+}
+
+int SbEngineVolume() {
+    return volume;
+}
+
+SbQueueResult SbEngineQueueStream(FSOUND_STREAM* stream, int maxWaiting) {
+    std::string call =
+        "SbEngineQueueStream(" + Name(stream) + ", " + std::to_string(maxWaiting) + ") -> ";
+    SbQueueResult result;
+    if (failQueue) {
+        result = kSbQueueFailed;
+        call += "failed";
+    } else if (!heard) {
+        heard = stream;
+        result = kSbQueuePlaying;
+        call += "playing";
+    } else if (static_cast<int>(waiting.size()) >= maxWaiting) {
+        result = kSbQueueFull;
+        call += "full";
+    } else {
+        waiting.push_back(stream);
+        result = kSbQueueWaiting;
+        call += "waiting";
+    }
+    controlCalls.push_back(call);
+    return result;
+}
+
+bool SbEngineStreamPending(FSOUND_STREAM* stream) {
+    return stream &&
+           (heard == stream || std::find(waiting.begin(), waiting.end(), stream) != waiting.end());
+}
+
+bool SbEnginePlayChime(char* reason, std::size_t size) {
+    const bool played = chimeFailure.empty();
+    controlCalls.push_back(std::string("SbEnginePlayChime() -> ") + (played ? "1" : "0"));
+    if (size > 0) {
+        std::size_t length = std::min(chimeFailure.size(), size - 1);
+        std::memcpy(reason, chimeFailure.data(), length);
+        reason[length] = '\0';
+    }
+    if (played) {
+        heard = nullptr;
+        waiting.clear();
+    }
+    return played;
 }

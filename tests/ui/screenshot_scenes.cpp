@@ -128,6 +128,14 @@ void PrepareScene(const Scene& scene) {
     AddSample("40", "applause", "\\applause.wav", "Well done!");
     soundsEnabled = true;
     toastsEnabled = true;
+    playbackVolume = kFullVolume;
+    letSoundsFinish = false;
+    soundsPerMinute = 0;
+    if (scene.templateId == IDD_OPTIONS) {
+        playbackVolume = 80;
+        letSoundsFinish = true;
+        soundsPerMinute = 10;
+    }
     selectedRow = -1;
     errorReport.clear();
     if (scene.templateId == IDD_ERROR)
@@ -166,6 +174,13 @@ std::string ShownText(HWND dialog) {
             AddLine(out, "List", ListViewText(child));
         } else if (kind == "ComboBoxEx32") {
             AddLine(out, "ComboBox", ComboBoxExText(child));
+        } else if (kind == "msctls_updown32") {
+            continue; // the number box's arrows: its edit shows the number
+        } else if (kind == "msctls_trackbar32") {
+            AddLine(out, "Slider",
+                    std::to_string(SendMessageA(child, TBM_GETPOS, 0, 0)) + " of " +
+                        std::to_string(SendMessageA(child, TBM_GETRANGEMIN, 0, 0)) + " to " +
+                        std::to_string(SendMessageA(child, TBM_GETRANGEMAX, 0, 0)));
         } else {
             AddLine(out, kind, WindowText(child));
         }

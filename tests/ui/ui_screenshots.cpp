@@ -59,7 +59,8 @@ int main(int argc, char** argv) {
     pluginIcon = LoadIconA(moduleHandle, MAKEINTRESOURCEA(IDI_PLUGIN));
     smallPluginIcon = static_cast<HICON>(
         LoadImageA(moduleHandle, MAKEINTRESOURCEA(IDI_PLAY), IMAGE_ICON, 16, 16, 0));
-    INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_LISTVIEW_CLASSES | ICC_USEREX_CLASSES};
+    INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_LISTVIEW_CLASSES | ICC_USEREX_CLASSES |
+                                                        ICC_BAR_CLASSES | ICC_UPDOWN_CLASS};
     InitCommonControlsEx(&classes);
     screenshots::PrepareScene(*scene);
     SetTimer(nullptr, 0, 50, Tick);

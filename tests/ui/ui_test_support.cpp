@@ -24,7 +24,8 @@ void UiTest::SetUp() {
     if (!smallPluginIcon)
         smallPluginIcon = static_cast<HICON>(LoadImageA(moduleHandle, MAKEINTRESOURCEA(122),
                                                         IMAGE_ICON, 16, 16, LR_LOADTRANSPARENT));
-    INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_LISTVIEW_CLASSES | ICC_USEREX_CLASSES};
+    INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_LISTVIEW_CLASSES | ICC_USEREX_CLASSES |
+                                                        ICC_BAR_CLASSES | ICC_UPDOWN_CLASS};
     InitCommonControlsEx(&classes);
     ClearSoundTable();
     selectedRow = -1;
@@ -35,6 +36,9 @@ void UiTest::SetUp() {
     errorReport.clear();
     soundsEnabled = true;
     toastsEnabled = true;
+    playbackVolume = kFullVolume;
+    letSoundsFinish = false;
+    soundsPerMinute = 0;
     recording_engine::Reset();
 }
 

@@ -150,6 +150,42 @@ int main(int argc, char** argv) {
         });
         BenchRow(place++, format.label, ms, ok ? "ms" : "ms!");
     }
+
+    // Letting sounds finish: each timed sound joins the line behind one that
+    // plays, after the ended ones are closed.
+    letSoundsFinish = true;
+    bool queued = true;
+    ms = Median(
+        9,
+        [&] {
+            char answer[kResultCapacity];
+            ReceiveNotify("SB903", 0, 0, answer);
+            queued = queued && answer[0] == '\0';
+        },
+        [] {
+            CloseAllStreams();
+            char answer[kResultCapacity];
+            ReceiveNotify("SB903", 0, 0, answer);
+        });
+    BenchRow(place++, "ReceiveNotify, let finish on: resolve + open + queue, WAV", ms,
+             queued ? "ms" : "ms!");
+    letSoundsFinish = false;
+    CloseAllStreams();
+
+    // A flood beyond the limit: what each sound held back costs the host.
+    soundsPerMinute = 1;
+    toastsEnabled = false;
+    ForgetReceivedSounds();
+    char answer[kResultCapacity];
+    ReceiveNotify("SB903", 0, 0, answer);
+    const int floodCalls = 20000;
+    ms = Median(5, [&] {
+        for (int i = 0; i < floodCalls; ++i)
+            ReceiveNotify("SB903", 0, 0, answer);
+    });
+    BenchRow(place++, "ReceiveNotify, a sound held back by the flood limit, per call",
+             ms * 1000.0 / floodCalls, "us");
+    soundsPerMinute = 0;
     Uninitialize();
 
     // The panel is rebuilt after every change: its opening with a full table.

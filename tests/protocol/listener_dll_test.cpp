@@ -1,0 +1,434 @@
+// The listener's controls through the built DLL and the real engine, judged
+// by ear: the capture output records everything the engine mixed, and the
+// tests measure the level, pitch and timing of what was heard.
+#include "clean_state.h"
+#include "host_side.h"
+#include "plugin_dll.h"
+#include "sound_folder.h"
+#include "toast_catcher.h"
+#include "ui_driver.h"
+
+#include <commctrl.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+using namespace testing_support;
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+const char kOptionsCaption[] = "Dialog";
+const int kVolumeSlider = 1030; // the Options dialog's trackbar
+
+// A steady sine tone as 16-bit stereo WAV at 44,100 Hz.
+std::string ToneWav(double hz, double seconds, double amplitude = 0.5) {
+    const uint32_t rate = 44100;
+    const uint32_t frames = static_cast<uint32_t>(seconds * rate);
+    const uint32_t dataSize = frames * 4;
+    std::string wav;
+    auto put32 = [&](uint32_t v) { wav.append(reinterpret_cast<const char*>(&v), 4); };
+    auto put16 = [&](uint16_t v) { wav.append(reinterpret_cast<const char*>(&v), 2); };
+    wav += "RIFF";
+    put32(36 + dataSize);
+    wav += "WAVEfmt ";
+    put32(16);
+    put16(1);
+    put16(2);
+    put32(rate);
+    put32(rate * 4);
+    put16(4);
+    put16(16);
+    wav += "data";
+    put32(dataSize);
+    for (uint32_t i = 0; i < frames; ++i) {
+        const double value = amplitude * std::sin(2 * kPi * hz * i / rate);
+        const auto sample = static_cast<int16_t>(std::lround(value * 32767));
+        put16(static_cast<uint16_t>(sample));
+        put16(static_cast<uint16_t>(sample));
+    }
+    return wav;
+}
+
+// What the engine mixed: the left channel, full scale 1.0.
+struct Heard {
+    std::vector<float> left;
+    double rate = 0;
+
+    size_t At(double seconds) const {
+        const double frame = seconds * rate;
+        if (frame <= 0)
+            return 0;
+        return frame >= static_cast<double>(left.size()) ? left.size() : static_cast<size_t>(frame);
+    }
+    double Seconds() const { return rate > 0 ? static_cast<double>(left.size()) / rate : 0; }
+    double Rms(double from, double to) const {
+        double sum = 0;
+        size_t n = 0;
+        for (size_t i = At(from); i < At(to); ++i, ++n)
+            sum += static_cast<double>(left[i]) * left[i];
+        return n ? std::sqrt(sum / static_cast<double>(n)) : 0;
+    }
+    double Peak() const {
+        double peak = 0;
+        for (float v : left)
+            peak = std::fmax(peak, std::fabs(v));
+        return peak;
+    }
+    // Zero crossings of [from, to) turned into a frequency.
+    double Pitch(double from, double to) const {
+        int crossings = 0;
+        for (size_t i = At(from) + 1; i < At(to); ++i)
+            if ((left[i - 1] < 0) != (left[i] < 0))
+                ++crossings;
+        return to > from ? crossings / 2.0 / (to - from) : 0;
+    }
+    // The largest step between neighbouring samples in [from, to): a click
+    // or a jump in level shows as a step no smooth tone makes.
+    double LargestStep(double from, double to) const {
+        double step = 0;
+        for (size_t i = At(from) + 1; i < At(to); ++i)
+            step = std::fmax(step, std::fabs(static_cast<double>(left[i]) - left[i - 1]));
+        return step;
+    }
+};
+
+// A stretch of sound louder than a level, with the pitch at its middle.
+struct Stretch {
+    double start, end, hz;
+};
+
+// The loud stretches, in 10 ms blocks; a quiet gap of less than 30 ms (a
+// sound handing over to the next) does not end one.
+std::vector<Stretch> LoudStretches(const Heard& heard, double level = 0.05) {
+    std::vector<Stretch> stretches;
+    const double block = 0.01;
+    double start = -1, lastLoud = -1;
+    for (double t = 0; t + block <= heard.Seconds(); t += block) {
+        if (heard.Rms(t, t + block) < level)
+            continue;
+        if (start < 0 || t - lastLoud > 0.03 + 1e-9) {
+            if (start >= 0)
+                stretches.push_back({start, lastLoud + block, 0});
+            start = t;
+        }
+        lastLoud = t;
+    }
+    if (start >= 0)
+        stretches.push_back({start, lastLoud + block, 0});
+    for (Stretch& s : stretches) {
+        const double middle = (s.start + s.end) / 2, half = std::fmin(0.1, (s.end - s.start) / 3);
+        s.hz = heard.Pitch(middle - half, middle + half);
+    }
+    return stretches;
+}
+
+std::string Describe(const std::vector<Stretch>& stretches) {
+    std::string text;
+    char line[96];
+    for (const Stretch& s : stretches) {
+        std::snprintf(line, sizeof line, "[%.3f s - %.3f s, %.0f Hz] ", s.start, s.end, s.hz);
+        text += line;
+    }
+    return text.empty() ? "silence" : text;
+}
+
+bool ReadFileBytes(const std::string& path, std::string& bytes) {
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file)
+        return false;
+    char buffer[65536];
+    size_t n;
+    bytes.clear();
+    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+        bytes.append(buffer, n);
+    std::fclose(file);
+    return true;
+}
+
+uint32_t Read32(const std::string& bytes, size_t at) {
+    return static_cast<uint32_t>(static_cast<uint8_t>(bytes[at]) |
+                                 static_cast<uint8_t>(bytes[at + 1]) << 8 |
+                                 static_cast<uint8_t>(bytes[at + 2]) << 16 |
+                                 static_cast<uint32_t>(static_cast<uint8_t>(bytes[at + 3])) << 24);
+}
+
+class ListenerDllTest : public CleanRegistryTest {
+  protected:
+    void SetUp() override {
+        CleanRegistryTest::SetUp();
+        folder.PointHostHere();
+        capturePath = folder.pluginDir() + "\\heard.wav";
+        SetEnvironmentVariableA("SONABELL_AUDIO_OUTPUT", ("capture:" + capturePath).c_str());
+        dll.Load(SONABELL_DLL_PATH);
+    }
+    void TearDown() override {
+        if (running)
+            dll.Uninitialize();
+        dll.Unload();
+        SetEnvironmentVariableA("SONABELL_AUDIO_OUTPUT", nullptr);
+        CleanRegistryTest::TearDown();
+    }
+
+    struct Byte {
+        const char* name;
+        int value; // -1: the value is not stored
+    };
+    // Sounds and toasts switched on, the given listener values stored, and
+    // the plug-in started on a fresh capture.
+    void Start(std::vector<Byte> values, bool toasts = false) {
+        WriteSwitches(true, toasts);
+        HKEY key;
+        ASSERT_EQ(ERROR_SUCCESS,
+                  RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_SET_VALUE, &key));
+        for (const Byte& byte : values) {
+            if (byte.value < 0)
+                continue;
+            const BYTE data = static_cast<BYTE>(byte.value);
+            RegSetValueExA(key, byte.name, 0, REG_BINARY, &data, 1);
+        }
+        RegCloseKey(key);
+        DeleteFileA(capturePath.c_str());
+        ASSERT_EQ(1, dll.Initialize(0, 0, 0));
+        running = true;
+    }
+    // Delivers a received sound; the answer must be empty.
+    void Receive(const std::string& index) {
+        HostBuffer result;
+        const std::string code = "SB" + index;
+        ASSERT_EQ(1, dll.ReceiveNotify(code.c_str(), 0, 0, result.data())) << code;
+        EXPECT_EQ("", result.text()) << code;
+    }
+    // Stops the plug-in, which closes the capture, and reads what was mixed.
+    Heard Stop() {
+        Heard heard;
+        dll.Uninitialize();
+        running = false;
+        std::string bytes;
+        if (!ReadFileBytes(capturePath, bytes) || bytes.size() < 44) {
+            ADD_FAILURE() << "no capture at " << capturePath;
+            return heard;
+        }
+        // Walk the chunks: the format, then the samples.
+        size_t at = 12;
+        unsigned channels = 2, bits = 16;
+        while (at + 8 <= bytes.size()) {
+            const std::string id = bytes.substr(at, 4);
+            const uint32_t size = Read32(bytes, at + 4);
+            if (id == "fmt ") {
+                channels = static_cast<uint8_t>(bytes[at + 10]);
+                heard.rate = Read32(bytes, at + 12);
+                bits = static_cast<uint8_t>(bytes[at + 22]);
+            } else if (id == "data") {
+                EXPECT_EQ(16u, bits);
+                const size_t end = std::min(bytes.size(), at + 8 + static_cast<size_t>(size));
+                for (size_t i = at + 8; i + 2 * channels <= end; i += 2 * channels) {
+                    const auto v = static_cast<int16_t>(static_cast<uint8_t>(bytes[i]) |
+                                                        static_cast<uint8_t>(bytes[i + 1]) << 8);
+                    heard.left.push_back(static_cast<float>(v) / 32768.0f);
+                }
+                break;
+            }
+            at += 8 + size + (size & 1);
+        }
+        EXPECT_GT(heard.rate, 0) << "the capture has no format";
+        return heard;
+    }
+
+    PluginDll dll;
+    SoundFolder folder;
+    std::string capturePath;
+    bool running = false;
+};
+
+TEST_F(ListenerDllTest, TheStoredVolumeSetsTheLevelHeard) {
+    folder.AddFile("1.wav", ToneWav(440, 0.4));
+    PutSound("1", "tone", "1.wav", "");
+    const struct {
+        int stored; // -1: no value
+        double gainDb;
+    } cases[] = {{-1, 0}, {100, 0}, {255, 0}, {50, -6.02}, {0, -200}};
+    double fullRms = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE("Volume byte " + std::to_string(c.stored));
+        Start({{"Volume", c.stored}});
+        // A sound arrives some time after the host started the plug-in.
+        Sleep(100);
+        Receive("1");
+        Sleep(650);
+        const Heard heard = Stop();
+        if (c.gainDb <= -100) {
+            // Silence, yet the sound played: it still took its turn.
+            EXPECT_LT(heard.Peak(), 1.0 / 32768 * 2);
+            continue;
+        }
+        const std::vector<Stretch> loud = LoudStretches(heard, 0.05);
+        ASSERT_EQ(1u, loud.size()) << Describe(loud);
+        EXPECT_NEAR(0.4, loud[0].end - loud[0].start, 0.03);
+        EXPECT_NEAR(440, loud[0].hz, 15);
+        const double rms = heard.Rms(loud[0].start + 0.05, loud[0].end - 0.05);
+        if (c.stored == -1) {
+            fullRms = rms;
+            EXPECT_NEAR(0.5 / std::sqrt(2.0), rms, 0.02) << "full volume plays the file as it is";
+            continue;
+        }
+        EXPECT_NEAR(c.gainDb, 20 * std::log10(rms / fullRms), 0.5);
+    }
+}
+
+// The volume stored holds from the very first frame: a sound that arrives
+// in the first period after the start, on a fresh load or after an earlier
+// run at another volume, is not faded in from the old level.
+TEST_F(ListenerDllTest, TheStoredVolumeHoldsFromTheFirstFrameAfterTheStart) {
+    folder.AddFile("1.wav", ToneWav(440, 0.2));
+    PutSound("1", "tone", "1.wav", "");
+    for (int run = 0; run < 2; ++run) {
+        SCOPED_TRACE(run == 0 ? "fresh load, volume 0" : "a run at 100, then one at 0");
+        if (run == 1) {
+            Start({{"Volume", 100}});
+            Receive("1");
+            Sleep(350);
+            Stop();
+        }
+        Start({{"Volume", 0}});
+        Receive("1");
+        Sleep(350);
+        EXPECT_LT(Stop().Peak(), 1.0 / 32768 * 2);
+    }
+}
+
+TEST_F(ListenerDllTest, ASliderMoveDuringPlaybackIsHeardWithoutAClick) {
+    folder.AddFile("1.wav", ToneWav(440, 1.6));
+    PutSound("1", "tone", "1.wav", "");
+    Start({});
+    Receive("1");
+    UiDriver driver;
+    driver.Expect(kOptionsCaption, [](HWND dialog) {
+        Sleep(500);
+        HWND slider = GetDlgItem(dialog, kVolumeSlider);
+        SendMessageA(slider, TBM_SETPOS, TRUE, 50);
+        SendMessageA(dialog, WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, 50),
+                     reinterpret_cast<LPARAM>(slider));
+        UiDriver::Click(dialog, IDOK);
+    });
+    HostBuffer result;
+    ASSERT_EQ(1, dll.ParseCommand("/xSBoptions", "", 0, result.data()));
+    Sleep(1800);
+    const Heard heard = Stop();
+    EXPECT_EQ(std::string(1, '\x32'),
+              GetValue(HKEY_CURRENT_USER, kSettingsKey, "Volume").bytes); // 50, stored
+    const std::vector<Stretch> loud = LoudStretches(heard, 0.05);
+    ASSERT_EQ(1u, loud.size()) << Describe(loud);
+    const double start = loud[0].start;
+    EXPECT_NEAR(1.6, loud[0].end - start, 0.05) << "the tone went on to its end";
+    // Full before the move, 6 dB down after it.
+    const double before = heard.Rms(start + 0.1, start + 0.4);
+    const double after = heard.Rms(start + 1.0, start + 1.5);
+    EXPECT_NEAR(-6.02, 20 * std::log10(after / before), 0.5);
+    // A 440 Hz sine at 0.5 never steps by more than 0.5 * 2 pi * 440 / rate
+    // between samples; a jump of the gain would.
+    const double smooth = 0.5 * 2 * kPi * 440 / heard.rate;
+    EXPECT_LT(heard.LargestStep(start + 0.01, loud[0].end - 0.01), smooth * 1.25);
+}
+
+TEST_F(ListenerDllTest, LetFinishPlaysBackToBackSoundsInFullAndInOrder) {
+    const double hz[] = {330, 660, 990, 1320, 1760};
+    for (int i = 0; i < 5; ++i) {
+        const std::string index = std::to_string(i + 1);
+        folder.AddFile(index + ".wav", ToneWav(hz[i], 0.3));
+        PutSound(index, "t" + index, index + ".wav", "");
+    }
+    Start({{"LetFinish", 1}});
+    // The fifth arrives while one plays and three wait: it is not heard.
+    for (const char* index : {"1", "2", "3", "4", "5"})
+        Receive(index);
+    Sleep(1700);
+    const Heard heard = Stop();
+    const std::vector<Stretch> loud = LoudStretches(heard, 0.05);
+    ASSERT_EQ(1u, loud.size()) << "back to back, without a gap: " << Describe(loud);
+    EXPECT_NEAR(1.2, loud[0].end - loud[0].start, 0.05) << "four sounds in full";
+    for (int i = 0; i < 4; ++i) {
+        const double middle = loud[0].start + 0.3 * i + 0.15;
+        EXPECT_NEAR(hz[i], heard.Pitch(middle - 0.1, middle + 0.1), hz[i] * 0.03)
+            << "sound " << i + 1;
+    }
+}
+
+TEST_F(ListenerDllTest, TheLetFinishByteDecidesBetweenWaitingAndReplacing) {
+    folder.AddFile("1.wav", ToneWav(440, 0.4));
+    folder.AddFile("2.wav", ToneWav(880, 0.4));
+    PutSound("1", "a", "1.wav", "");
+    PutSound("2", "b", "2.wav", "");
+    const struct {
+        int stored;
+        bool waits;
+    } cases[] = {{-1, false}, {0, false}, {1, true}, {2, false}, {255, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE("LetFinish byte " + std::to_string(c.stored));
+        Start({{"LetFinish", c.stored}});
+        Receive("1");
+        Sleep(100);
+        Receive("2");
+        Sleep(800);
+        const Heard heard = Stop();
+        const std::vector<Stretch> loud = LoudStretches(heard, 0.05);
+        ASSERT_EQ(1u, loud.size()) << Describe(loud);
+        const double span = loud[0].end - loud[0].start;
+        EXPECT_NEAR(c.waits ? 0.8 : 0.5, span, 0.05) << Describe(loud);
+        EXPECT_NEAR(880, heard.Pitch(loud[0].end - 0.25, loud[0].end - 0.05), 25);
+    }
+}
+
+TEST_F(ListenerDllTest, ALimitOfTwoLetsTwoOfFiveBeHeardAndSaysSoOnce) {
+    const double hz[] = {330, 660, 990, 1320, 1760};
+    for (int i = 0; i < 5; ++i) {
+        const std::string index = std::to_string(i + 1);
+        folder.AddFile(index + ".wav", ToneWav(hz[i], 0.3));
+        PutSound(index, "t" + index, index + ".wav", "");
+    }
+    Start({{"SoundsPerMinute", 2}}, true);
+    ToastCatcher catcher;
+    // Five sounds in ten seconds, each heard in full if it is played.
+    for (const char* index : {"1", "2", "3", "4", "5"}) {
+        Receive(index);
+        Sleep(2000);
+    }
+    const Heard heard = Stop();
+    const std::vector<Stretch> loud = LoudStretches(heard, 0.05);
+    ASSERT_EQ(2u, loud.size()) << Describe(loud);
+    EXPECT_NEAR(330, loud[0].hz, 15);
+    EXPECT_NEAR(660, loud[1].hz, 25);
+    EXPECT_NEAR(2.0, loud[1].start - loud[0].start, 0.1);
+    ASSERT_EQ(1u, catcher.toasts.size());
+    EXPECT_EQ(L"Some sounds were not played: more than 2 a minute.", catcher.toasts[0].text);
+    EXPECT_EQ(L"Sonabell Plugin", catcher.toasts[0].title);
+}
+
+TEST_F(ListenerDllTest, TheSoundsPerMinuteByteSetsTheLimit) {
+    folder.AddFile("1.wav", ToneWav(440, 0.3));
+    folder.AddFile("2.wav", ToneWav(880, 0.3));
+    folder.AddFile("3.wav", ToneWav(1320, 0.3));
+    PutSound("1", "a", "1.wav", "");
+    PutSound("2", "b", "2.wav", "");
+    PutSound("3", "c", "3.wav", "");
+    const struct {
+        int stored;
+        double lastHz; // each sound replaces the one before: the last played is heard
+    } cases[] = {{-1, 1320}, {0, 1320}, {1, 440}, {2, 880}, {255, 1320}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE("SoundsPerMinute byte " + std::to_string(c.stored));
+        Start({{"SoundsPerMinute", c.stored}});
+        for (const char* index : {"1", "2", "3"})
+            Receive(index);
+        Sleep(600);
+        const Heard heard = Stop();
+        const std::vector<Stretch> loud = LoudStretches(heard, 0.05);
+        ASSERT_EQ(1u, loud.size()) << Describe(loud);
+        EXPECT_NEAR(c.lastHz, heard.Pitch(loud[0].end - 0.2, loud[0].end - 0.05), c.lastHz * 0.03);
+    }
+}
+
+} // namespace
