@@ -33,23 +33,8 @@ double Peak(const pcm::Frames& f, size_t from, size_t to) {
     return peak;
 }
 
-// The median spacing of upward zero crossings of the left channel, as a pitch.
 double Hz(const pcm::Frames& f, size_t from, size_t to) {
-    std::vector<double> periods;
-    double previous = -1;
-    for (size_t i = from + 1; i < to && i < pcm::FrameCount(f); ++i) {
-        float a = f[2 * i - 2], b = f[2 * i];
-        if (a < 0 && b >= 0) {
-            double at = static_cast<double>(i - 1) + a / (a - b);
-            if (previous >= 0)
-                periods.push_back(at - previous);
-            previous = at;
-        }
-    }
-    if (periods.empty())
-        return 0;
-    std::nth_element(periods.begin(), periods.begin() + periods.size() / 2, periods.end());
-    return kRate / periods[periods.size() / 2];
+    return pcm::MedianPitchHz(f.data(), pcm::FrameCount(f), from, to, kRate);
 }
 
 // The largest step between neighbouring samples: a click shows as a step

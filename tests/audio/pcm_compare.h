@@ -4,6 +4,7 @@
 #ifndef SONABELL_TESTS_AUDIO_PCM_COMPARE_H
 #define SONABELL_TESTS_AUDIO_PCM_COMPARE_H
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -118,6 +119,30 @@ inline const std::vector<std::string>& DecodableClips() {
         "clip.wav", "clip-float.wav", "clip-ima.wav", "clip-ms.wav",   "clip.mp3",     "clip.mp2",
         "clip.ogg", "clip.flac",      "clip.raw",     "mp3-named.wav", "ogg-named.raw"};
     return clips;
+}
+
+// The pitch of interleaved stereo frames [from, to) of `frames`: the median
+// spacing of the left channel's upward zero crossings. A gap in the sound
+// shifts the count of crossings, not their spacing. Crossings whose rise is
+// not above minRise (noise around silence) are not counted. 0 when fewer
+// than two crossings were found.
+inline double MedianPitchHz(const float* samples, size_t frames, size_t from, size_t to,
+                            double rate, float minRise = 0) {
+    std::vector<double> periods;
+    double previous = -1;
+    for (size_t i = from + 1; i < to && i < frames; ++i) {
+        float a = samples[2 * i - 2], b = samples[2 * i];
+        if (a < 0 && b >= 0 && b - a > minRise) {
+            double at = static_cast<double>(i - 1) + a / (a - b); // between the two samples
+            if (previous >= 0)
+                periods.push_back(at - previous);
+            previous = at;
+        }
+    }
+    if (periods.empty())
+        return 0;
+    std::nth_element(periods.begin(), periods.begin() + periods.size() / 2, periods.end());
+    return rate / periods[periods.size() / 2];
 }
 
 } // namespace pcm

@@ -1,5 +1,7 @@
 #include "lane.h"
 
+#include "tests/audio/pcm_compare.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -138,25 +140,8 @@ double PeakOf(const Heard& h, size_t from, size_t to) {
 }
 
 double Frequency(const Heard& h, size_t from, size_t to) {
-    if (to > h.frames())
-        to = h.frames();
-    // The median time between upward zero crossings of the left channel:
-    // a gap in the sound shifts the count of crossings, not their spacing.
-    std::vector<double> periods;
-    double previous = -1;
-    for (size_t i = from + 1; i < to; ++i) {
-        float a = h.samples[2 * i - 2], b = h.samples[2 * i];
-        if (a < 0 && b >= 0 && b - a > 0.02f) {
-            double at = static_cast<double>(i - 1) + a / (a - b); // between the two samples
-            if (previous >= 0)
-                periods.push_back(at - previous);
-            previous = at;
-        }
-    }
-    if (periods.empty())
-        return 0;
-    std::nth_element(periods.begin(), periods.begin() + periods.size() / 2, periods.end());
-    return kSinkRate / periods[periods.size() / 2];
+    // Small rises are noise around silence, not the tone's own crossings.
+    return pcm::MedianPitchHz(h.samples.data(), h.frames(), from, to, kSinkRate, 0.02f);
 }
 
 Gaps FindGaps(const Heard& h, size_t from, size_t to, double minMs) {
@@ -210,17 +195,14 @@ bool Fault(const char* what) {
     return false;
 }
 
-std::string MediaBytes(const std::string& name) {
+std::string FileBytes(const std::string& path) {
     std::string bytes;
-    FILE* f = std::fopen((std::string(SB_TEST_MEDIA) + "/" + name).c_str(), "rb");
-    if (!f)
-        return bytes;
-    char buffer[65536];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
-        bytes.append(buffer, n);
-    std::fclose(f);
+    pcm::ReadFile(path, bytes);
     return bytes;
+}
+
+std::string MediaBytes(const std::string& name) {
+    return FileBytes(std::string(SB_TEST_MEDIA) + "/" + name);
 }
 
 } // namespace lane

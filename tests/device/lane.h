@@ -64,6 +64,8 @@ Gaps FindGaps(const Heard& h, size_t from, size_t to, double minMs);
 // what: sink-off, sink-on, crash, revive.
 bool Fault(const char* what);
 
+// A file's bytes; empty when it cannot be read.
+std::string FileBytes(const std::string& path);
 // The media folder's file as bytes.
 std::string MediaBytes(const std::string& name);
 

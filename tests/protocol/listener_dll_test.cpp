@@ -3,6 +3,7 @@
 // tests measure the level, pitch and timing of what was heard.
 #include "clean_state.h"
 #include "host_side.h"
+#include "pcm_compare.h"
 #include "plugin_dll.h"
 #include "sound_folder.h"
 #include "toast_catcher.h"
@@ -27,30 +28,10 @@ const int kVolumeSlider = 1030; // the Options dialog's trackbar
 // A steady sine tone as 16-bit stereo WAV at 44,100 Hz.
 std::string ToneWav(double hz, double seconds, double amplitude = 0.5) {
     const uint32_t rate = 44100;
-    const uint32_t frames = static_cast<uint32_t>(seconds * rate);
-    const uint32_t dataSize = frames * 4;
-    std::string wav;
-    auto put32 = [&](uint32_t v) { wav.append(reinterpret_cast<const char*>(&v), 4); };
-    auto put16 = [&](uint16_t v) { wav.append(reinterpret_cast<const char*>(&v), 2); };
-    wav += "RIFF";
-    put32(36 + dataSize);
-    wav += "WAVEfmt ";
-    put32(16);
-    put16(1);
-    put16(2);
-    put32(rate);
-    put32(rate * 4);
-    put16(4);
-    put16(16);
-    wav += "data";
-    put32(dataSize);
-    for (uint32_t i = 0; i < frames; ++i) {
+    return SoundFolder::StereoWav(rate, static_cast<uint32_t>(seconds * rate), [&](uint32_t i) {
         const double value = amplitude * std::sin(2 * kPi * hz * i / rate);
-        const auto sample = static_cast<int16_t>(std::lround(value * 32767));
-        put16(static_cast<uint16_t>(sample));
-        put16(static_cast<uint16_t>(sample));
-    }
-    return wav;
+        return static_cast<int16_t>(std::lround(value * 32767));
+    });
 }
 
 // What the engine mixed: the left channel, full scale 1.0.
@@ -136,19 +117,6 @@ std::string Describe(const std::vector<Stretch>& stretches) {
     return text.empty() ? "silence" : text;
 }
 
-bool ReadFileBytes(const std::string& path, std::string& bytes) {
-    FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file)
-        return false;
-    char buffer[65536];
-    size_t n;
-    bytes.clear();
-    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-        bytes.append(buffer, n);
-    std::fclose(file);
-    return true;
-}
-
 uint32_t Read32(const std::string& bytes, size_t at) {
     return static_cast<uint32_t>(static_cast<uint8_t>(bytes[at]) |
                                  static_cast<uint8_t>(bytes[at + 1]) << 8 |
@@ -208,7 +176,7 @@ class ListenerDllTest : public CleanRegistryTest {
         dll.Uninitialize();
         running = false;
         std::string bytes;
-        if (!ReadFileBytes(capturePath, bytes) || bytes.size() < 44) {
+        if (!pcm::ReadFile(capturePath, bytes) || bytes.size() < 44) {
             ADD_FAILURE() << "no capture at " << capturePath;
             return heard;
         }

@@ -45,7 +45,15 @@ void SoundFolder::AddFile(const std::string& name, const std::string& bytes) con
 }
 
 std::string SoundFolder::ShortWav() {
-    const uint32_t rate = 44100, frames = rate / 10, dataSize = frames * 4;
+    const uint32_t rate = 44100;
+    // A quiet buzz.
+    return StereoWav(rate, rate / 10,
+                     [](uint32_t i) { return static_cast<int16_t>((i % 100) * 40 - 2000); });
+}
+
+std::string SoundFolder::StereoWav(uint32_t rate, uint32_t frames,
+                                   const std::function<int16_t(uint32_t)>& sample) {
+    const uint32_t dataSize = frames * 4;
     std::string wav;
     auto put32 = [&](uint32_t v) { wav.append(reinterpret_cast<const char*>(&v), 4); };
     auto put16 = [&](uint16_t v) { wav.append(reinterpret_cast<const char*>(&v), 2); };
@@ -62,9 +70,9 @@ std::string SoundFolder::ShortWav() {
     wav += "data";
     put32(dataSize);
     for (uint32_t i = 0; i < frames; ++i) {
-        int16_t sample = static_cast<int16_t>((i % 100) * 40 - 2000); // a quiet buzz
-        put16(static_cast<uint16_t>(sample));
-        put16(static_cast<uint16_t>(sample));
+        const auto value = static_cast<uint16_t>(sample(i));
+        put16(value);
+        put16(value);
     }
     return wav;
 }

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <cstdint>
+#include <functional>
 #include <string>
 
 namespace testing_support {
@@ -22,6 +24,10 @@ class SoundFolder {
     // 16-bit stereo WAV, whatever the name says.
     void AddFile(const std::string& name, const std::string& bytes = ShortWav()) const;
     static std::string ShortWav();
+    // 16-bit stereo PCM WAV bytes: frames frames at rate, both channels
+    // sample(i).
+    static std::string StereoWav(uint32_t rate, uint32_t frames,
+                                 const std::function<int16_t(uint32_t)>& sample);
     void RemoveFile(const std::string& name) const;
     // HKLM\software\Kestrune\MsgPlus2, value PluginDir, with the given type
     // and bytes.

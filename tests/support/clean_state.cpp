@@ -69,6 +69,15 @@ void CreateSettingsKey() {
     RegCloseKey(key);
 }
 
+void PutSettingValue(const char* name, const std::string& bytes, DWORD type) {
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_SET_VALUE, &key));
+    RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
+                   static_cast<DWORD>(bytes.size()));
+    RegCloseKey(key);
+}
+
 void PutSound(const std::string& index, const std::string& command, const std::string& filename,
               const std::string& message) {
     HKEY key;

@@ -21,6 +21,9 @@ void ResetRegistry();
 // Creates the settings key, as the setup does for the account that runs it.
 void CreateSettingsKey();
 
+// Writes one value into the existing settings key, with any type and bytes.
+void PutSettingValue(const char* name, const std::string& bytes, DWORD type = REG_BINARY);
+
 // Writes a sound's sub-key directly, the way another program might.
 void PutSound(const std::string& index, const std::string& command, const std::string& filename,
               const std::string& message);

@@ -13,15 +13,6 @@ using namespace testing_support;
 
 namespace {
 
-void PutValue(const char* name, const std::string& bytes, DWORD type = REG_BINARY) {
-    HKEY key;
-    ASSERT_EQ(ERROR_SUCCESS,
-              RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_SET_VALUE, &key));
-    RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
-                   static_cast<DWORD>(bytes.size()));
-    RegCloseKey(key);
-}
-
 std::string Byte(int value) {
     return std::string(1, static_cast<char>(value));
 }
@@ -76,7 +67,7 @@ TEST_F(ListenerSettingsTest, EachByteReadsAsTheTableSays) {
             (c.bytes.empty() ? "none" : std::to_string(static_cast<unsigned char>(c.bytes[0]))));
         RegDeleteKeyValueA(HKEY_CURRENT_USER, kSettingsKey, c.name);
         if (c.bytes != kMissing)
-            PutValue(c.name, c.bytes, c.type);
+            PutSettingValue(c.name, c.bytes, c.type);
         playbackVolume = 37;
         letSoundsFinish = true;
         soundsPerMinute = 99;
@@ -106,10 +97,10 @@ TEST_F(ListenerSettingsTest, WithoutTheKeyEverythingIsAsBeforeAndAStoreCreatesIt
 
 TEST_F(ListenerSettingsTest, TheSettingsDoNotDisturbEachOtherOrTheSwitches) {
     CreateSettingsKey();
-    PutValue("SoundsEnabled", Byte(1));
-    PutValue("Volume", Byte(20));
-    PutValue("LetFinish", Byte(1));
-    PutValue("SoundsPerMinute", Byte(6));
+    PutSettingValue("SoundsEnabled", Byte(1));
+    PutSettingValue("Volume", Byte(20));
+    PutSettingValue("LetFinish", Byte(1));
+    PutSettingValue("SoundsPerMinute", Byte(6));
     LoadSettings();
     EXPECT_TRUE(soundsEnabled);
     EXPECT_FALSE(toastsEnabled);
@@ -138,7 +129,7 @@ TEST_F(ListenerSettingsTest, InitializeHandsTheStoredVolumeToTheEngine) {
         ResetRegistry();
         CreateSettingsKey();
         if (c.stored != kMissing)
-            PutValue("Volume", c.stored);
+            PutSettingValue("Volume", c.stored);
         recording_engine::Reset();
         ASSERT_EQ(1, Initialize(0, 0, 0));
         EXPECT_EQ(std::vector<std::string>{"SbEngineSetVolume(" + std::to_string(c.volume) + ")"},

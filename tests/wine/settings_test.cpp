@@ -6,15 +6,6 @@ using namespace testing_support;
 
 namespace {
 
-void PutFlag(const char* name, const std::string& bytes, DWORD type = REG_BINARY) {
-    HKEY key;
-    ASSERT_EQ(ERROR_SUCCESS,
-              RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_SET_VALUE, &key));
-    RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
-                   static_cast<DWORD>(bytes.size()));
-    RegCloseKey(key);
-}
-
 class SettingsTest : public CleanRegistryTest {};
 
 TEST_F(SettingsTest, NoKeyReadsBothOffAndCreatesNothing) {
@@ -54,7 +45,7 @@ TEST_F(SettingsTest, OnlyAFirstByteOfOneTurnsAFlagOn) {
         {std::string("1\0", 2), REG_SZ, false},         // the character '1' is not the byte 1
     };
     for (const Case& c : cases) {
-        PutFlag("SoundsEnabled", c.bytes, c.type);
+        PutSettingValue("SoundsEnabled", c.bytes, c.type);
         LoadSettings();
         EXPECT_EQ(c.on, soundsEnabled) << "size " << c.bytes.size() << " type " << c.type;
     }
@@ -62,7 +53,7 @@ TEST_F(SettingsTest, OnlyAFirstByteOfOneTurnsAFlagOn) {
 
 TEST_F(SettingsTest, EachValueIsReadOnItsOwn) {
     CreateSettingsKey();
-    PutFlag("SoundsEnabled", std::string("\x01", 1));
+    PutSettingValue("SoundsEnabled", std::string("\x01", 1));
     LoadSettings();
     EXPECT_TRUE(soundsEnabled);
     EXPECT_FALSE(toastsEnabled);

@@ -28,19 +28,6 @@ struct Figures {
     double gapMs = 0;
 };
 
-std::string ReadAll(const std::string& path) {
-    std::string bytes;
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f)
-        return bytes;
-    char buffer[65536];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
-        bytes.append(buffer, n);
-    std::fclose(f);
-    return bytes;
-}
-
 void WriteAll(const std::string& path, const std::string& bytes) {
     if (FILE* f = std::fopen(path.c_str(), "wb")) {
         std::fwrite(bytes.data(), 1, bytes.size(), f);
@@ -56,8 +43,8 @@ std::string PreparePluginDir(const std::string& media) {
     std::string dir = std::string(temp) + "sb-device-bench";
     CreateDirectoryA(dir.c_str(), nullptr);
     CreateDirectoryA((dir + "\\Sonabell").c_str(), nullptr);
-    WriteAll(dir + "\\Sonabell\\1.mp3", ReadAll(media + "\\short-2000.mp3"));
-    WriteAll(dir + "\\Sonabell\\2.mp3", ReadAll(media + "\\tone-1k.mp3"));
+    WriteAll(dir + "\\Sonabell\\1.mp3", lane::FileBytes(media + "\\short-2000.mp3"));
+    WriteAll(dir + "\\Sonabell\\2.mp3", lane::FileBytes(media + "\\tone-1k.mp3"));
     HKEY key;
     RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Kestrune\\MsgPlus2", 0, nullptr, 0,
                     KEY_SET_VALUE, nullptr, &key, nullptr);
