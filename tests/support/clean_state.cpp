@@ -13,6 +13,20 @@ namespace testing_support {
 
 namespace {
 
+// The names of an open key's sub-keys, read before any of them changes.
+std::vector<std::string> SubKeyNames(HKEY key) {
+    std::vector<std::string> names;
+    char name[256];
+    for (DWORD i = 0;; ++i) {
+        DWORD length = sizeof name;
+        if (RegEnumKeyExA(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
+            break;
+        names.emplace_back(name, length);
+    }
+    return names;
+}
+
 // Gives a key and everything below it this DACL (in SDDL). Wine neither
 // propagates a DACL to existing sub-keys nor merges inherited entries, so
 // each key gets it explicitly. The owner may always rewrite a DACL, so this
@@ -33,15 +47,7 @@ void SetTreeDacl(HKEY root, const std::string& path, const char* sddl) {
                         nullptr);
         LocalFree(descriptor);
     }
-    std::vector<std::string> children;
-    char name[256];
-    for (DWORD i = 0;; ++i) {
-        DWORD length = sizeof name;
-        if (RegEnumKeyExA(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) !=
-            ERROR_SUCCESS)
-            break;
-        children.emplace_back(name, length);
-    }
+    const std::vector<std::string> children = SubKeyNames(key);
     RegCloseKey(key);
     for (const std::string& child : children)
         SetTreeDacl(root, path + "\\" + child, sddl);
@@ -120,18 +126,10 @@ bool KeyExists(HKEY root, const std::string& key) {
 }
 
 std::vector<std::string> SoundKeys() {
-    std::vector<std::string> names;
     HKEY handle;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSoundsKey, 0, KEY_READ, &handle) != ERROR_SUCCESS)
-        return names;
-    char name[256];
-    for (DWORD i = 0;; ++i) {
-        DWORD length = sizeof name;
-        if (RegEnumKeyExA(handle, i, name, &length, nullptr, nullptr, nullptr, nullptr) !=
-            ERROR_SUCCESS)
-            break;
-        names.emplace_back(name, length);
-    }
+        return {};
+    std::vector<std::string> names = SubKeyNames(handle);
     RegCloseKey(handle);
     return names;
 }
@@ -156,15 +154,7 @@ void DumpKey(HKEY root, const std::string& path, std::string& out) {
         out += std::string(name.data(), nameLength) + " type=" + std::to_string(type) + " " +
                std::string(reinterpret_cast<char*>(data.data()), size) + "\n";
     }
-    std::vector<std::string> children;
-    char child[256];
-    for (DWORD i = 0;; ++i) {
-        DWORD length = sizeof child;
-        if (RegEnumKeyExA(handle, i, child, &length, nullptr, nullptr, nullptr, nullptr) !=
-            ERROR_SUCCESS)
-            break;
-        children.emplace_back(child, length);
-    }
+    const std::vector<std::string> children = SubKeyNames(handle);
     RegCloseKey(handle);
     for (const auto& c : children)
         DumpKey(root, path + "\\" + c, out);
