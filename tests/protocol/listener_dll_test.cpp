@@ -272,9 +272,11 @@ TEST_F(ListenerDllTest, ASliderMoveDuringPlaybackIsHeardWithoutAClick) {
     folder.AddFile("1.wav", ToneWav(440, 1.6));
     PutSound("1", "tone", "1.wav", "");
     Start({});
-    Receive("1");
     UiDriver driver;
-    driver.Expect(kOptionsCaption, [](HWND dialog) {
+    // The sound arrives once the dialog is up, so the move lands half a
+    // second into it however long a slow machine takes to show the dialog.
+    driver.Expect(kOptionsCaption, [this](HWND dialog) {
+        Receive("1");
         Sleep(500);
         HWND slider = GetDlgItem(dialog, kVolumeSlider);
         SendMessageA(slider, TBM_SETPOS, TRUE, 50);
