@@ -144,6 +144,24 @@ double Frequency(const Heard& h, size_t from, size_t to) {
     return pcm::MedianPitchHz(h.samples.data(), h.frames(), from, to, kSinkRate, 0.02f);
 }
 
+double ToneLevel(const Heard& h, size_t from, size_t to, double hz) {
+    to = std::min(to, h.frames());
+    if (to <= from + 1)
+        return 0;
+    const double pi = 3.14159265358979323846;
+    const double n = static_cast<double>(to - from);
+    double re = 0, im = 0, weights = 0;
+    for (size_t i = from; i < to; ++i) {
+        const double k = static_cast<double>(i - from);
+        const double w = 0.5 - 0.5 * std::cos(2 * pi * k / (n - 1));
+        const double phase = 2 * pi * hz * k / kSinkRate;
+        re += w * h.samples[2 * i] * std::cos(phase);
+        im -= w * h.samples[2 * i] * std::sin(phase);
+        weights += w;
+    }
+    return 2 * std::sqrt(re * re + im * im) / weights;
+}
+
 Gaps FindGaps(const Heard& h, size_t from, size_t to, double minMs) {
     // A tone near full scale passes through zero for a sample or two; a run
     // of near-silence longer than minMs is audio that never arrived.

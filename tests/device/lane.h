@@ -52,6 +52,9 @@ size_t LastLoudFrame(const Heard& h, float level); // frames() when none
 double Rms(const Heard& h, size_t from, size_t to);
 double PeakOf(const Heard& h, size_t from, size_t to);
 double Frequency(const Heard& h, size_t from, size_t to); // zero crossings, left channel
+// The amplitude of one frequency in [from, to), left channel (a Hann-windowed
+// single-bin DFT): a tone that hides under a louder one still shows here.
+double ToneLevel(const Heard& h, size_t from, size_t to, double hz);
 // Silent runs longer than minMs inside [from, to): how many, and their
 // total length in milliseconds.
 struct Gaps {
