@@ -64,8 +64,9 @@ struct Gaps {
 Gaps FindGaps(const Heard& h, size_t from, size_t to, double minMs);
 
 // Runs pulse-world.sh <what> for this tree and waits for it to finish.
-// what: sink-off, sink-on, crash, revive.
-bool Fault(const char* what);
+// what: sink-off, sink-on, crash, revive. Empty when done; otherwise what
+// kept the lane from doing it.
+std::string Fault(const char* what);
 
 // A file's bytes; empty when it cannot be read.
 std::string FileBytes(const std::string& path);
