@@ -21,7 +21,9 @@ need_pkgs=(
   qemu-system-x86 linux-image-amd64 busybox-static
   pulseaudio pulseaudio-utils
 )
-need_i386_pkgs=(wine32:i386)
+# 32-bit Wine's PulseAudio driver needs the 32-bit client library: without it
+# the 32-bit product has no sound device in the device lane.
+need_i386_pkgs=(wine32:i386 libpulse0:i386)
 
 missing=()
 for p in "${need_pkgs[@]}" "${need_i386_pkgs[@]}"; do

@@ -28,7 +28,7 @@ allowed=$(sed -e 's/#.*//' -e 's/[[:space:]]\+/ /g' -e 's/^ //' -e 's/ $//' "$li
 missing=$(comm -23 <(printf '%s\n' "$imports") <(printf '%s\n' "$allowed"))
 count=$(wc -l <<<"$imports")
 if [ -n "$missing" ]; then
-  echo "FAIL: Sonabell.dll imports functions that are not known to exist on Windows XP SP3;"
+  echo "FAIL: $(basename "$dll") imports functions that are not known to exist on Windows XP SP3;"
   echo "XP would refuse to load the DLL. Look each one up at run time, use an XP-era"
   echo "equivalent, or add it to $(basename "$list") after checking its documentation:"
   sed 's/^/  /' <<<"$missing"

@@ -3,15 +3,17 @@
 # for machines whose kernel cannot run 32-bit code.
 #   lane32-tests.sh [--all] [--build-dir DIR] [ctest arguments...]
 # By default: every test that loads the built Sonabell.dll as the host does
-# (entry points, the protocol and the hostile inputs through the DLL), the
-# host simulator's conversations and the installer with Sonabell-Setup.exe.
+# (entry points, the protocol, the listener's controls heard through the
+# capture output, the host's thread and COM with the silent output, and the
+# hostile inputs through the DLL), the host simulator's conversations and the
+# installer with Sonabell-Setup.exe.
 # --all: every Wine test of the tree. Further arguments go to ctest, e.g.
 # -R 'ProtocolDll' to run a few. DIR is build/windows unless given; it must
 # be built. Prints ctest's summary and the lane's own time.
 set -uo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=$top/build/windows
-selection=(-L '^(dll_tests|protocol_dll_tests|hardening_dll_tests|host_simulator|installer)$')
+selection=(-L '^(dll_tests|protocol_dll_tests|listener_dll_tests|host_thread_tests|hardening_dll_tests|host_simulator|installer)$')
 what="the DLL, simulator and installer tests"
 while [ $# -gt 0 ]; do
   case $1 in

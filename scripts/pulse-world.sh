@@ -8,7 +8,9 @@
 #   pulse-world.sh stop  <build-dir>
 #   pulse-world.sh env   <build-dir>        (prints export lines)
 # Faults the device tests cause; each creates the file <marker>, when given,
-# once it is complete (a Windows process cannot wait for a Unix one it starts):
+# once it is complete (a Windows process cannot wait for a Unix one it starts),
+# holding "ok" or what went wrong, and exits non-zero when the lane could not
+# do what was asked:
 #   pulse-world.sh sink-off <build-dir> [marker]   remove the sink (the device disappears)
 #   pulse-world.sh sink-on  <build-dir> [marker]   add it back
 #   pulse-world.sh crash    <build-dir> [marker]   kill -9 the daemon
@@ -92,8 +94,11 @@ recorder_start() {
   # parec is up when the daemon lists its source output.
   for _ in $(seq 100); do
     pactl list short source-outputs 2>/dev/null | grep -q . && return 0
+    alive "$dir/recorder.pid" || break
     sleep 0.05
   done
+  echo "pulse-world: the recorder (parec) did not come up (see $dir/parec.log)" >&2
+  return 1
 }
 
 recorder_stop() {
@@ -129,8 +134,9 @@ world_start() {
   if ! alive "$dir/pulse.pid"; then
     : >"$dir/monitor.rec"
     daemon_start "$dir"
-    recorder_start "$dir"
   fi
+  # A daemon left running without its recorder is not a lane to test in.
+  alive "$dir/recorder.pid" || recorder_start "$dir"
   # The tree's prefix uses PulseAudio; a process finds this daemon only
   # through the PULSE_SERVER of the device tests.
   "$here/wine-world.sh" start "$build" "$arch" 9>&-
@@ -155,8 +161,10 @@ world_stop() {
   rm -f "$dir/pulse.pid"
 }
 
+# A fault that did not happen, or was not undone, is the lane's failure; it
+# says so, so that it is not taken for the plug-in's.
 fault() { # command, build-dir, marker
-  local build=$2 marker=${3:-} dir
+  local build=$2 marker=${3:-} dir problem=
   dir=$(world_dir "$build")
   pulse_env "$build"
   exec 9>"$dir/lock"
@@ -165,27 +173,34 @@ fault() { # command, build-dir, marker
     sink-off)
       recorder_stop "$dir"
       pactl unload-module module-null-sink >/dev/null 2>&1 || true
+      if has_sink; then problem="the sink is still there"; fi
       ;;
     sink-on)
       if ! has_sink; then
-        pactl load-module module-null-sink sink_name=sb rate=$rate >/dev/null
-        pactl set-default-sink sb
+        { pactl load-module module-null-sink sink_name=sb rate=$rate >/dev/null &&
+          pactl set-default-sink sb; } || problem="the sink could not be added back"
       fi
-      recorder_start "$dir"
+      [ -n "$problem" ] || recorder_start "$dir" || problem="the recorder (parec) did not come up"
       ;;
     crash)
       recorder_stop "$dir"
-      if alive "$dir/pulse.pid"; then kill -9 "$(cat "$dir/pulse.pid")"; fi
+      if alive "$dir/pulse.pid"; then kill -9 "$(cat "$dir/pulse.pid")" || true; fi
       for _ in $(seq 100); do alive "$dir/pulse.pid" || break; sleep 0.02; done
+      if alive "$dir/pulse.pid"; then problem="the daemon outlived kill -9"; fi
       rm -f "$dir/pulse.pid" "$dir/runtime/native"
       ;;
     revive)
-      alive "$dir/pulse.pid" || daemon_start "$dir"
-      recorder_start "$dir"
+      alive "$dir/pulse.pid" || daemon_start "$dir" || problem="the daemon did not start again"
+      [ -n "$problem" ] || recorder_start "$dir" || problem="the recorder (parec) did not come up"
       ;;
   esac
   flock -u 9
-  if [ -n "$marker" ]; then touch "$marker"; fi
+  [ -z "$problem" ] || echo "pulse-world: $1: $problem: a failure of the device lane, not of the plug-in" >&2
+  if [ -n "$marker" ]; then
+    # Whole or not at all: the test polls for the file and reads it at once.
+    echo "${problem:-ok}" >"$marker.part" && mv -f "$marker.part" "$marker"
+  fi
+  [ -z "$problem" ]
 }
 
 case "${1:-}" in

@@ -144,6 +144,24 @@ double Frequency(const Heard& h, size_t from, size_t to) {
     return pcm::MedianPitchHz(h.samples.data(), h.frames(), from, to, kSinkRate, 0.02f);
 }
 
+double ToneLevel(const Heard& h, size_t from, size_t to, double hz) {
+    to = std::min(to, h.frames());
+    if (to <= from + 1)
+        return 0;
+    const double pi = 3.14159265358979323846;
+    const double n = static_cast<double>(to - from);
+    double re = 0, im = 0, weights = 0;
+    for (size_t i = from; i < to; ++i) {
+        const double k = static_cast<double>(i - from);
+        const double w = 0.5 - 0.5 * std::cos(2 * pi * k / (n - 1));
+        const double phase = 2 * pi * hz * k / kSinkRate;
+        re += w * h.samples[2 * i] * std::cos(phase);
+        im -= w * h.samples[2 * i] * std::sin(phase);
+        weights += w;
+    }
+    return 2 * std::sqrt(re * re + im * im) / weights;
+}
+
 Gaps FindGaps(const Heard& h, size_t from, size_t to, double minMs) {
     // A tone near full scale passes through zero for a sample or two; a run
     // of near-silence longer than minMs is audio that never arrived.
@@ -167,7 +185,7 @@ Gaps FindGaps(const Heard& h, size_t from, size_t to, double minMs) {
     return gaps;
 }
 
-bool Fault(const char* what) {
+std::string Fault(const char* what) {
     static int serial = 0;
     std::string marker = std::string(SB_PULSE_DIR) + "/fault-" +
                          std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++serial);
@@ -179,20 +197,24 @@ bool Fault(const char* what) {
     std::vector<char> line(command.begin(), command.end());
     line.push_back('\0');
     // Wine starts a Unix program for a path to one; the handle it returns
-    // does not follow it, so the script's marker file tells when it is done.
+    // does not follow it, so the script's marker file tells when it is done
+    // and how it went.
     if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &process))
-        return false;
+        return "pulse-world.sh could not be started";
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     std::string done = WindowsPath(marker);
     for (DWORD start = GetTickCount(); GetTickCount() - start < 15000; Sleep(10)) {
         if (GetFileAttributesA(done.c_str()) != INVALID_FILE_ATTRIBUTES) {
+            std::string said = FileBytes(done);
             DeleteFileA(done.c_str());
-            return true;
+            while (!said.empty() && (said.back() == '\n' || said.back() == '\r'))
+                said.pop_back();
+            return said == "ok" ? "" : said.empty() ? "no word from pulse-world.sh" : said;
         }
     }
-    return false;
+    return "pulse-world.sh did not finish within 15 s";
 }
 
 std::string FileBytes(const std::string& path) {

@@ -52,6 +52,9 @@ size_t LastLoudFrame(const Heard& h, float level); // frames() when none
 double Rms(const Heard& h, size_t from, size_t to);
 double PeakOf(const Heard& h, size_t from, size_t to);
 double Frequency(const Heard& h, size_t from, size_t to); // zero crossings, left channel
+// The amplitude of one frequency in [from, to), left channel (a Hann-windowed
+// single-bin DFT): a tone that hides under a louder one still shows here.
+double ToneLevel(const Heard& h, size_t from, size_t to, double hz);
 // Silent runs longer than minMs inside [from, to): how many, and their
 // total length in milliseconds.
 struct Gaps {
@@ -61,8 +64,9 @@ struct Gaps {
 Gaps FindGaps(const Heard& h, size_t from, size_t to, double minMs);
 
 // Runs pulse-world.sh <what> for this tree and waits for it to finish.
-// what: sink-off, sink-on, crash, revive.
-bool Fault(const char* what);
+// what: sink-off, sink-on, crash, revive. Empty when done; otherwise what
+// kept the lane from doing it.
+std::string Fault(const char* what);
 
 // A file's bytes; empty when it cannot be read.
 std::string FileBytes(const std::string& path);

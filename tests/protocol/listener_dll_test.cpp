@@ -268,6 +268,47 @@ TEST_F(ListenerDllTest, TheStoredVolumeHoldsFromTheFirstFrameAfterTheStart) {
     }
 }
 
+// Volume 0 silences a sound, it does not skip it: with LetFinish on, the
+// next sound waits the first's full length. The volume comes up half way
+// through the first, so both are heard: the first's end, then the second.
+TEST_F(ListenerDllTest, ASoundAtVolumeZeroStillHoldsTheLineToItsEnd) {
+    folder.AddFile("1.wav", ToneWav(440, 1.0));
+    folder.AddFile("2.wav", ToneWav(880, 0.3));
+    PutSound("1", "a", "1.wav", "");
+    PutSound("2", "b", "2.wav", "");
+    Start({{"Volume", 0}, {"LetFinish", 1}});
+    // Where the capture had got to when the sounds arrived: the capture
+    // output writes every mixed frame, silent or not, in real time.
+    size_t sentAt = 0;
+    UiDriver driver;
+    driver.Expect(kOptionsCaption, [&](HWND dialog) {
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        if (GetFileAttributesExA(capturePath.c_str(), GetFileExInfoStandard, &data) &&
+            data.nFileSizeLow > 44)
+            sentAt = (data.nFileSizeLow - 44) / 4;
+        Receive("1");
+        Receive("2");
+        Sleep(500);
+        HWND slider = GetDlgItem(dialog, kVolumeSlider);
+        SendMessageA(slider, TBM_SETPOS, TRUE, 100);
+        SendMessageA(dialog, WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, 100),
+                     reinterpret_cast<LPARAM>(slider));
+        UiDriver::Click(dialog, IDOK);
+    });
+    HostBuffer result;
+    ASSERT_EQ(1, dll.ParseCommand("/xSBoptions", "", 0, result.data()));
+    Sleep(1500);
+    const Heard heard = Stop();
+    const std::vector<Stretch> loud = LoudStretches(heard, 0.05);
+    ASSERT_EQ(1u, loud.size()) << "the first's end, then the second: " << Describe(loud);
+    const double sent = static_cast<double>(sentAt) / heard.rate;
+    EXPECT_NEAR(440, heard.Pitch(loud[0].start + 0.02, loud[0].start + 0.12), 15)
+        << "the first was still playing when the volume came up";
+    EXPECT_NEAR(880, heard.Pitch(loud[0].end - 0.25, loud[0].end - 0.05), 25);
+    EXPECT_NEAR(1.0 + 0.3, loud[0].end - sent, 0.1)
+        << "the second starts when the first's full second has played: " << Describe(loud);
+}
+
 TEST_F(ListenerDllTest, ASliderMoveDuringPlaybackIsHeardWithoutAClick) {
     folder.AddFile("1.wav", ToneWav(440, 1.6));
     PutSound("1", "tone", "1.wav", "");
