@@ -183,6 +183,14 @@ SbWmOutput* SbWmOpen(int deviceIndex, unsigned rate, SbWmRender render, void* us
         delete o;
         return nullptr;
     }
+    // No device at all: fail before opening one, which on some systems
+    // costs a handle inside the audio stack even when it fails.
+    UINT devices = o->api.count();
+    if (devices == 0) {
+        Put(error, errorSize, "No sound output device was found.");
+        delete o;
+        return nullptr;
+    }
     o->done = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     o->quit = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     o->control = CreateEventA(nullptr, FALSE, FALSE, nullptr);
@@ -196,7 +204,7 @@ SbWmOutput* SbWmOpen(int deviceIndex, unsigned rate, SbWmRender render, void* us
     format.wBitsPerSample = 16;
     format.nBlockAlign = kChannels * 2;
     format.nAvgBytesPerSec = rate * format.nBlockAlign;
-    UINT id = deviceIndex > 0 && static_cast<UINT>(deviceIndex) < o->api.count()
+    UINT id = deviceIndex > 0 && static_cast<UINT>(deviceIndex) < devices
                   ? static_cast<UINT>(deviceIndex)
                   : WAVE_MAPPER;
     if (!o->done || !o->quit || !o->control ||
