@@ -69,6 +69,8 @@ lame --quiet -b 128 "$tmp/short.wav" short-2000.mp3
 sox -q -n -r 44100 -c 2 -b 16 "$tmp/tone.wav" synth 3 sine 1000 vol 0.5
 lame --quiet -b 192 "$tmp/tone.wav" tone-1k.mp3
 mpg123 -q -e s16 -r 44100 -s tone-1k.mp3 > tone-1k.mp3.ref.raw
+# A rising sweep: heard again from an earlier point, its pitch would fall.
+sox -q -n -r 44100 -c 2 -b 16 sweep-rising.wav synth 3 sine 200-3000 vol 0.5
 
 if [ "$mode" = bench ]; then
   # Music-like material: a chord with a slow tremolo and some noise, so the

@@ -8,22 +8,43 @@
 #include <dsound.h>
 
 #include <cstdio>
+#include <cstring>
 #include <new>
 #include <vector>
+
+#include "audio/engine/pcm16.h"
+#include "audio/engine/winmm_output.h"
 
 namespace {
 
 // The secondary buffer, and how much of it is kept queued ahead of the
 // write cursor: enough to ride out a busy machine, little enough to start a
 // sound well within a tenth of a second (the system keeps its own queue of
-// a few tens of milliseconds behind the write cursor).
-constexpr unsigned kBufferMs = 200;
+// a few tens of milliseconds behind the write cursor). The buffer is long
+// only so that a feeder held up for most of a second still finds the play
+// cursor within the lap it left it in; its length costs no latency.
+constexpr unsigned kBufferMs = 1000;
 constexpr unsigned kAheadMs = 30;
+// The buffer wakes the feeder each time its play cursor passes a mark this
+// far apart; a wait twice as long is the fallback should a mark go missing.
+constexpr unsigned kMarkMs = 10;
+constexpr DWORD kBackstopMs = 2 * kMarkMs;
+// Without marks (a driver that cannot set them) the feeder polls, with the
+// system timer raised to 1 ms while the buffer plays: XP's default tick of
+// 10-15.6 ms would make a 5 ms poll as long as the queue.
 constexpr DWORD kPollMs = 5;
 constexpr size_t kBytesPerFrame = 4; // 16-bit stereo
+constexpr int kMaxErrors = 3;
+
+// IID_IDirectSoundNotify, here rather than from dxguid.
+const GUID kIidNotify = {
+    0xb0210783, 0x89cd, 0x11d0, {0xaf, 0x08, 0x00, 0xa0, 0xc9, 0x25, 0xcd, 0x16}};
 
 typedef HRESULT(WINAPI* CreateFn)(LPCGUID, LPDIRECTSOUND*, LPUNKNOWN);
 typedef HRESULT(WINAPI* EnumerateFn)(LPDSENUMCALLBACKA, LPVOID);
+typedef MMRESULT(WINAPI* TimerFn)(UINT);
+
+volatile LONG feederDelayMs = 0;
 
 struct Found {
     int wanted;
@@ -47,6 +68,13 @@ void Put(char* error, size_t size, const char* text) {
         std::snprintf(error, size, "%s", text);
 }
 
+// The 1 ms timer, held while a polling feeder plays and never otherwise.
+void HoldFineTimer(bool hold) {
+    const char* name = hold ? "timeBeginPeriod" : "timeEndPeriod";
+    if (auto fn = reinterpret_cast<TimerFn>(SbWinmmProc(name)))
+        fn(1);
+}
+
 } // namespace
 
 struct SbDsOutput {
@@ -55,19 +83,30 @@ struct SbDsOutput {
     IDirectSoundBuffer* buffer = nullptr;
     DWORD bufferBytes = 0;
     DWORD aheadBytes = 0;
-    DWORD next = 0; // where the next frames go
+    DWORD next = 0;     // where the next frames go
+    DWORD lastPlay = 0; // the play cursor at the last pass
     SbDsRender render = nullptr;
     void* user = nullptr;
     std::vector<float> frames;
+    std::vector<short> pcm;
     HANDLE thread = nullptr;
     HANDLE quit = nullptr;
+    HANDLE control = nullptr; // a pause or resume was asked for
+    HANDLE marks = nullptr;   // the buffer's position marks; null: the feeder polls
+    bool timerHeld = false;
+    volatile LONG wantPaused = 0;
     volatile LONG failed = 0;
 };
 
 namespace {
 
-// Renders bytes of sound at the buffer's offset `at`.
-bool Write(SbDsOutput* o, DWORD at, DWORD bytes) {
+DWORD Distance(const SbDsOutput* o, DWORD from, DWORD to) {
+    return (to + o->bufferBytes - from) % o->bufferBytes;
+}
+
+// Fills bytes of the buffer from offset `at`: the mixer's frames when
+// rendering, else silence.
+bool Fill(SbDsOutput* o, DWORD at, DWORD bytes, bool rendering) {
     void* part[2] = {};
     DWORD size[2] = {};
     HRESULT hr = o->buffer->Lock(at, bytes, &part[0], &size[0], &part[1], &size[1], 0);
@@ -79,72 +118,143 @@ bool Write(SbDsOutput* o, DWORD at, DWORD bytes) {
         size_t count = size[i] / kBytesPerFrame;
         if (!part[i] || count == 0)
             continue;
+        if (!rendering) {
+            std::memset(part[i], 0, size[i]);
+            continue;
+        }
         if (o->frames.size() < count * 2)
             o->frames.resize(count * 2);
         o->render(o->user, o->frames.data(), count);
-        auto* out = static_cast<short*>(part[i]);
-        for (size_t n = 0; n < count * 2; ++n) {
-            float v = o->frames[n] * 32768.0f;
-            out[n] = static_cast<short>(!(v == v)        ? 0
-                                        : v >= 32767.0f  ? 32767
-                                        : v <= -32768.0f ? -32768
-                                                         : v);
-        }
+        SbFloatToS16(o->frames.data(), static_cast<short*>(part[i]), count * 2);
     }
     return SUCCEEDED(o->buffer->Unlock(part[0], size[0], part[1], size[1]));
+}
+
+// From a stopped buffer: silence throughout, the first frames at the start,
+// playing.
+bool StartPlaying(SbDsOutput* o) {
+    o->buffer->Stop();
+    if (FAILED(o->buffer->SetCurrentPosition(0)) || !Fill(o, 0, o->bufferBytes, false) ||
+        !Fill(o, 0, o->aheadBytes, true))
+        return false;
+    o->next = o->aheadBytes;
+    o->lastPlay = 0;
+    if (FAILED(o->buffer->Play(0, 0, DSBPLAY_LOOPING)))
+        return false;
+    if (!o->marks && !o->timerHeld) {
+        HoldFineTimer(true);
+        o->timerHeld = true;
+    }
+    return true;
+}
+
+void StopPlaying(SbDsOutput* o) {
+    o->buffer->Stop();
+    if (o->timerHeld) {
+        HoldFineTimer(false);
+        o->timerHeld = false;
+    }
+}
+
+// One pass of the feeder: what the play cursor passed becomes silence, and
+// the queue ahead of the write cursor is topped up.
+bool Pass(SbDsOutput* o) {
+    DWORD play = 0, write = 0;
+    HRESULT hr = o->buffer->GetCurrentPosition(&play, &write);
+    if (hr == DSERR_BUFFERLOST)
+        return SUCCEEDED(o->buffer->Restore()) && StartPlaying(o);
+    if (FAILED(hr))
+        return false;
+    DWORD advanced = Distance(o, o->lastPlay, play);
+    DWORD pending = Distance(o, o->lastPlay, o->next);
+    if (advanced > 0 && !Fill(o, o->lastPlay, advanced, false))
+        return false;
+    o->lastPlay = play;
+    // The cursor ran past the frames queued (the feeder was late), or the
+    // write cursor did: go on where writing is safe, after the silence
+    // heard meanwhile.
+    if (advanced >= pending || Distance(o, play, o->next) < Distance(o, play, write))
+        o->next = write;
+    DWORD queued = Distance(o, write, o->next);
+    if (queued >= o->aheadBytes)
+        return true;
+    DWORD bytes = (o->aheadBytes - queued) / kBytesPerFrame * kBytesPerFrame;
+    if (bytes == 0)
+        return true;
+    if (!Fill(o, o->next, bytes, true))
+        return false;
+    o->next = (o->next + bytes) % o->bufferBytes;
+    return true;
 }
 
 DWORD WINAPI Feed(void* param) {
     auto* o = static_cast<SbDsOutput*>(param);
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
+    HANDLE waits[3] = {o->quit, o->control, o->marks};
+    DWORD waitCount = o->marks ? 3 : 2;
+    bool paused = false;
     int errors = 0;
-    while (WaitForSingleObject(o->quit, kPollMs) == WAIT_TIMEOUT) {
-        DWORD play = 0, write = 0;
-        HRESULT hr = o->buffer->GetCurrentPosition(&play, &write);
-        if (hr == DSERR_BUFFERLOST && SUCCEEDED(o->buffer->Restore()) &&
-            SUCCEEDED(o->buffer->Play(0, 0, DSBPLAY_LOOPING)))
-            hr = o->buffer->GetCurrentPosition(&play, &write);
-        if (FAILED(hr)) {
-            if (++errors >= 3)
+    for (;;) {
+        DWORD timeout = paused ? INFINITE : o->marks ? kBackstopMs : kPollMs;
+        if (WaitForMultipleObjects(waitCount, waits, FALSE, timeout) == WAIT_OBJECT_0)
+            break;
+        bool pause = InterlockedCompareExchange(&o->wantPaused, 0, 0) != 0;
+        if (pause != paused) {
+            paused = pause;
+            if (paused) {
+                StopPlaying(o);
+            } else if (!StartPlaying(o)) {
+                errors = kMaxErrors;
                 break;
-            continue;
+            }
         }
-        // What is queued past the write cursor. More than half the buffer
-        // means the cursor overtook us: start again at the cursor.
-        DWORD queued = (o->next + o->bufferBytes - write) % o->bufferBytes;
-        if (queued > o->bufferBytes / 2) {
-            o->next = write;
-            queued = 0;
+        if (paused)
+            continue;
+        if (LONG delay = InterlockedExchange(&feederDelayMs, 0))
+            Sleep(static_cast<DWORD>(delay));
+        if (Pass(o)) {
+            errors = 0;
+        } else if (++errors >= kMaxErrors) {
+            break;
         }
-        if (queued >= o->aheadBytes)
-            continue;
-        DWORD bytes = (o->aheadBytes - queued) / kBytesPerFrame * kBytesPerFrame;
-        if (bytes == 0)
-            continue;
-        if (!Write(o, o->next, bytes)) {
-            if (++errors >= 3)
-                break;
-            continue;
-        }
-        errors = 0;
-        o->next = (o->next + bytes) % o->bufferBytes;
     }
-    if (errors >= 3)
+    if (errors >= kMaxErrors)
         InterlockedExchange(&o->failed, 1);
+    StopPlaying(o);
     CoUninitialize();
     return 0;
 }
 
+// Marks every kMarkMs of the buffer, all setting o->marks. False when the
+// buffer cannot have them; the feeder then polls.
+bool SetMarks(SbDsOutput* o, unsigned rate) {
+    IDirectSoundNotify* notify = nullptr;
+    if (FAILED(o->buffer->QueryInterface(kIidNotify, reinterpret_cast<void**>(&notify))))
+        return false;
+    DWORD step = rate * kMarkMs / 1000 * kBytesPerFrame;
+    std::vector<DSBPOSITIONNOTIFY> marks(o->bufferBytes / step);
+    for (size_t i = 0; i < marks.size(); ++i) {
+        marks[i].dwOffset = static_cast<DWORD>(i) * step;
+        marks[i].hEventNotify = o->marks;
+    }
+    bool ok =
+        SUCCEEDED(notify->SetNotificationPositions(static_cast<DWORD>(marks.size()), marks.data()));
+    notify->Release();
+    return ok;
+}
+
 void Release(SbDsOutput* o) {
     if (o->buffer) {
-        o->buffer->Stop();
+        StopPlaying(o);
         o->buffer->Release();
     }
     if (o->sound)
         o->sound->Release();
-    if (o->quit)
-        CloseHandle(o->quit);
+    HANDLE handles[] = {o->quit, o->control, o->marks};
+    for (HANDLE h : handles)
+        if (h)
+            CloseHandle(h);
     if (o->library)
         FreeLibrary(o->library);
     delete o;
@@ -194,22 +304,36 @@ SbDsOutput* SbDsOpen(int deviceIndex, unsigned rate, SbDsRender render, void* us
     DSBUFFERDESC desc = {};
     desc.dwSize = sizeof desc;
     // Global focus: the plug-in's sounds play whichever window is active.
-    desc.dwFlags = DSBCAPS_GETCURRENTPOSITION2 | DSBCAPS_GLOBALFOCUS;
+    desc.dwFlags = DSBCAPS_GETCURRENTPOSITION2 | DSBCAPS_GLOBALFOCUS | DSBCAPS_CTRLPOSITIONNOTIFY;
     desc.dwBufferBytes = rate * kBufferMs / 1000 * kBytesPerFrame;
     desc.lpwfxFormat = &format;
     o->bufferBytes = desc.dwBufferBytes;
     o->aheadBytes = rate * kAheadMs / 1000 * kBytesPerFrame;
-    DWORD play = 0, write = 0;
-    if (FAILED(o->sound->CreateSoundBuffer(&desc, &o->buffer, nullptr)) ||
-        FAILED(o->buffer->GetCurrentPosition(&play, &write)) || !Write(o, 0, o->aheadBytes) ||
-        FAILED(o->buffer->Play(0, 0, DSBPLAY_LOOPING))) {
+    HRESULT hr = o->sound->CreateSoundBuffer(&desc, &o->buffer, nullptr);
+    if (FAILED(hr)) {
+        // A driver without position marks: the feeder polls instead.
+        desc.dwFlags &= ~static_cast<DWORD>(DSBCAPS_CTRLPOSITIONNOTIFY);
+        hr = o->sound->CreateSoundBuffer(&desc, &o->buffer, nullptr);
+    }
+    o->quit = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    o->control = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    o->marks = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    if (FAILED(hr) || !o->quit || !o->control) {
+        Put(error, errorSize, "The sound output device could not be opened.");
+        Release(o);
+        return nullptr;
+    }
+    if (!o->marks || !SetMarks(o, rate)) {
+        if (o->marks)
+            CloseHandle(o->marks);
+        o->marks = nullptr;
+    }
+    if (!StartPlaying(o)) {
         Put(error, errorSize, "The sound output device could not be started.");
         Release(o);
         return nullptr;
     }
-    o->next = o->aheadBytes;
-    o->quit = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    o->thread = o->quit ? CreateThread(nullptr, 0, Feed, o, 0, nullptr) : nullptr;
+    o->thread = CreateThread(nullptr, 0, Feed, o, 0, nullptr);
     if (!o->thread) {
         Put(error, errorSize, "The sound output could not be started: no thread.");
         Release(o);
@@ -220,6 +344,17 @@ SbDsOutput* SbDsOpen(int deviceIndex, unsigned rate, SbDsRender render, void* us
 
 bool SbDsFailed(SbDsOutput* o) {
     return InterlockedCompareExchange(&o->failed, 0, 0) != 0;
+}
+
+void SbDsPause(SbDsOutput* o, bool paused) {
+    if (!o)
+        return;
+    InterlockedExchange(&o->wantPaused, paused ? 1 : 0);
+    SetEvent(o->control);
+}
+
+void SbDsDelayFeederForTest(unsigned ms) {
+    InterlockedExchange(&feederDelayMs, static_cast<LONG>(ms));
 }
 
 void SbDsClose(SbDsOutput* o) {

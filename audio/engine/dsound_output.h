@@ -4,6 +4,11 @@
 // a sound started there is heard a tenth of a second late or more. This one
 // keeps a short, steady amount queued ahead of the write cursor instead, and
 // it never waits for a dead device to drain when it stops.
+//
+// The buffer loops, so whatever a late feeder has not overwritten would be
+// heard again a lap later. Everything the play cursor has passed is turned
+// to silence, and the feeder follows the play cursor: a feeder late by more
+// than what it queued (a busy machine) leaves a gap, never an echo.
 #ifndef SONABELL_AUDIO_ENGINE_DSOUND_OUTPUT_H
 #define SONABELL_AUDIO_ENGINE_DSOUND_OUTPUT_H
 
@@ -24,5 +29,13 @@ bool SbDsFailed(SbDsOutput* output);
 // Stops the feeding thread and lets the device go. May wait on the system's
 // audio stack: call it where a wait is harmless.
 void SbDsClose(SbDsOutput* output);
+
+// Stops the buffer and the feeder's wake-ups while nothing is to be heard
+// (paused true), and starts them again. Rendering stops while paused.
+void SbDsPause(SbDsOutput* output, bool paused);
+
+// Tests only (never called by the product): the feeder's next pass starts
+// ms late, as on a machine too busy to run it.
+void SbDsDelayFeederForTest(unsigned ms);
 
 #endif

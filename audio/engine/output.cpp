@@ -14,6 +14,7 @@
 #include "audio/engine/ma_config.h"
 #include "audio/engine/mixer.h"
 #include "audio/engine/run_once.h"
+#include "audio/engine/winmm_output.h"
 #include "audio/fsound.h"
 
 namespace {
@@ -58,6 +59,7 @@ struct Output {
     bool contextReady = false;
     bool deviceReady = false;
     SbDsOutput* ds = nullptr; // DirectSound is driven by the engine itself
+    SbWmOutput* wm = nullptr; // and so is WinMM
     bool silent = false;      // the silent device: nothing to lose, never reopened
     unsigned session = 0;
     SbCapture* capture = nullptr;
@@ -242,6 +244,7 @@ void ConfigureLatency(ma_backend backend, ma_device_config& config) {
 
 void Free(Output* out) {
     SbDsClose(out->ds);
+    SbWmClose(out->wm);
     if (out->deviceReady)
         ma_device_uninit(&out->device);
     if (out->contextReady)
@@ -309,14 +312,18 @@ bool OpenWithLibrary(Output* out, ma_backend backend, const Choice& choice, int 
     return true;
 }
 
-bool OpenDirectSound(Output* out, const Choice& choice, int mixRate) {
+// DirectSound or WinMM, both outputs of the engine's own.
+bool OpenOwnOutput(Output* out, ma_backend backend, const Choice& choice, int mixRate) {
     out->lastCallback = GetTickCount();
     if (!SbMixerAttach(out, out->session))
         return false;
     char error[160];
-    out->ds = SbDsOpen(choice.driverIndex, static_cast<unsigned>(mixRate), RenderForDs, out, error,
-                       sizeof error);
-    if (!out->ds) {
+    auto rate = static_cast<unsigned>(mixRate);
+    if (backend == ma_backend_dsound)
+        out->ds = SbDsOpen(choice.driverIndex, rate, RenderForDs, out, error, sizeof error);
+    else
+        out->wm = SbWmOpen(choice.driverIndex, rate, RenderForDs, out, error, sizeof error);
+    if (!out->ds && !out->wm) {
         SbMixerDetach(out);
         SetError(error);
         return false;
@@ -354,8 +361,9 @@ Output* Open(unsigned session, int mixRate) {
         out->silent = choice.kind != kSystem;
         if (choice.backends[i] == ma_backend_winmm)
             KeepWinmmLoaded();
-        bool ok = choice.backends[i] == ma_backend_dsound
-                      ? (sawDevice = true, OpenDirectSound(out, choice, mixRate))
+        bool own =
+            choice.backends[i] == ma_backend_dsound || choice.backends[i] == ma_backend_winmm;
+        bool ok = own ? (sawDevice = true, OpenOwnOutput(out, choice.backends[i], choice, mixRate))
                       : OpenWithLibrary(out, choice.backends[i], choice, mixRate, &sawDevice);
         if (ok) {
             lastCallback = GetTickCount();
@@ -400,6 +408,8 @@ DWORD WINAPI ShutdownMain(void* param) {
     out->deviceReady = false;
     SbDsClose(out->ds);
     out->ds = nullptr;
+    SbWmClose(out->wm);
+    out->wm = nullptr;
     SetEvent(out->uninitDone);
     WaitForSingleObject(out->helperGone, INFINITE);
     if (out->heldEvent)
@@ -421,7 +431,7 @@ DWORD WINAPI ShutdownMain(void* param) {
 void Retire(Output* out) {
     InterlockedExchange(&out->retired, 1);
     SbMixerDetach(out);
-    if (!out->deviceReady && !out->ds) {
+    if (!out->deviceReady && !out->ds && !out->wm) {
         Free(out);
         return;
     }
@@ -462,7 +472,7 @@ bool Healthy(Output* out) {
     if (out->silent)
         return true;
     return !Read(&out->stoppedByItself) && !(out->ds && SbDsFailed(out->ds)) &&
-           GetTickCount() - out->lastCallback < kLostAfterMs;
+           !(out->wm && SbWmFailed(out->wm)) && GetTickCount() - out->lastCallback < kLostAfterMs;
 }
 
 struct EngineStart {

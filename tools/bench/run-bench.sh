@@ -63,6 +63,16 @@ if [ $# -ge 9 ]; then
   bash "$pulse_world" start "$tree" win64
   eval "$(bash "$pulse_world" env "$tree")"
   windows "$6" "Z:$(echo "$media" | tr / '\\')" "Z:$(echo "$7" | tr / '\\')"
+  # The same DLL as an XP machine reaches its output: a copy of the bench
+  # that Wine runs as on XP (no WASAPI, so DirectSound by falling back).
+  xp_bench="${6%.exe}-xp.exe"
+  cp "$6" "$xp_bench"
+  (
+    eval "$("$scripts/wine-world.sh" env "$tree" win64)"
+    "$SONABELL_WINE_LOADER" reg add "HKCU\\Software\\Wine\\AppDefaults\\$(basename "$xp_bench")" \
+      /v Version /d winxp64 /f >/dev/null 2>&1 </dev/null
+  )
+  windows "$xp_bench" "Z:$(echo "$media" | tr / '\\')" "Z:$(echo "$7" | tr / '\\')" xp
   bash "$pulse_world" stop "$tree"
 fi
 
