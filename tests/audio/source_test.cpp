@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "audio/engine/chime.h"
+#include "audio/engine/codec_pcm.h"
 #include "audio/engine/heap_meter.h"
 #include "audio/engine/stream_source.h"
 #include "pcm_compare.h"
@@ -369,6 +370,42 @@ TEST(Chime, IsShortSmoothAndBoundedAtEveryRate) {
         SbChimeStart(&chime, rate); // again from the start
         EXPECT_EQ(SbChimeRender(&chime, block, 500), 500u);
     }
+}
+
+// What the system's codecs hand over, as the engine hears it: one frame of
+// each layout, its first channel at minus half scale, its second (if any) at
+// a quarter; mono is heard on both sides, further channels dropped.
+TEST(CodecPcm, TurnsEveryLayoutIntoStereoFloat) {
+    const float minusHalf = -0.5f, quarter = 0.25f;
+    std::string floats(reinterpret_cast<const char*>(&minusHalf), 4);
+    floats.append(reinterpret_cast<const char*>(&quarter), 4);
+    const struct {
+        SbPcmLayout layout;
+        std::string frame;
+        float left, right;
+    } cases[] = {
+        {{44100, 1, 8, false}, "\x40", -0.5f, -0.5f},
+        {{44100, 2, 16, false}, std::string("\x00\xc0\x00\x20", 4), -0.5f, 0.25f},
+        {{48000, 2, 24, false}, std::string("\x00\x00\xc0\x00\x00\x20", 6), -0.5f, 0.25f},
+        {{48000, 2, 32, false}, std::string("\0\0\0\xc0\0\0\0\x20", 8), -0.5f, 0.25f},
+        {{48000, 2, 32, true}, floats, -0.5f, 0.25f},
+        {{48000, 3, 32, true}, floats + floats.substr(0, 4), -0.5f, 0.25f},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.layout.channels) + " channels, " +
+                     std::to_string(c.layout.bits) + " bits");
+        EXPECT_TRUE(SbPcmLayoutUsable(c.layout));
+        std::vector<float> out;
+        // A frame and a half: only whole frames are taken.
+        std::string bytes = c.frame + c.frame.substr(0, c.frame.size() / 2);
+        SbPcmAppendStereo(c.layout, bytes.data(), bytes.size(), out);
+        ASSERT_EQ(out.size(), 2u);
+        EXPECT_FLOAT_EQ(out[0], c.left);
+        EXPECT_FLOAT_EQ(out[1], c.right);
+    }
+    EXPECT_FALSE(SbPcmLayoutUsable({44100, 2, 12, false}));
+    EXPECT_FALSE(SbPcmLayoutUsable({44100, 0, 16, false}));
+    EXPECT_FALSE(SbPcmLayoutUsable({500, 2, 16, false}));
 }
 
 TEST(StreamSource, RefusesMissingFilesAndFolders) {
