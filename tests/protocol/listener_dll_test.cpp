@@ -10,7 +10,6 @@
 #include "ui_driver.h"
 
 #include <commctrl.h>
-#include <psapi.h>
 
 #include <cmath>
 #include <cstdint>
@@ -517,11 +516,16 @@ TEST_F(ListenerDllTest, EveryFormatIsHeardAtItsLengthAndPitchOrRefusedInTime) {
 }
 
 // The codecs' objects are let go every time: after a warm-up, 100 plays of
-// each format that came later leave the process's private bytes and handle
-// count where they were.
+// each format that came later leave the process's handles where they were,
+// and its private bytes for our own readers. Under Wine the system codecs'
+// GStreamer pipelines leave some 1 to 4 MB per 100 plays behind, with no
+// handle among it: bounded here well below what one decode buffer lost per
+// play would show (17 MB).
 TEST_F(ListenerDllTest, HundredPlaysOfEachNewFormatLeaveMemoryAndHandlesFlat) {
     const char* files[] = {"fmt-wma2-1000-1500.wma", "fmt-m4a44-1000-1500.m4a",
                            "fmt-aiff-1000-1000.aiff", "fmt-opusmusic-1000-1500.opus"};
+    const SIZE_T slack[] = {6 << 20, 6 << 20, 256 << 10, 256 << 10};
+    CountedWindow window;
     for (int i = 0; i < 4; ++i) {
         const std::string index = std::to_string(i + 1);
         folder.AddFile(index + "-" + files[i], MediaBytes(files[i]));
@@ -529,19 +533,6 @@ TEST_F(ListenerDllTest, HundredPlaysOfEachNewFormatLeaveMemoryAndHandlesFlat) {
     }
     WarmUpSystemCodecs();
     Start({});
-    auto privateBytes = [] {
-        PROCESS_MEMORY_COUNTERS_EX counters = {};
-        counters.cb = sizeof counters;
-        GetProcessMemoryInfo(GetCurrentProcess(),
-                             reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
-                             sizeof counters);
-        return static_cast<double>(counters.PrivateUsage);
-    };
-    auto handles = [] {
-        DWORD count = 0;
-        GetProcessHandleCount(GetCurrentProcess(), &count);
-        return static_cast<double>(count);
-    };
     for (int i = 0; i < 4; ++i) {
         SCOPED_TRACE(files[i]);
         const std::string index = std::to_string(i + 1);
@@ -552,10 +543,16 @@ TEST_F(ListenerDllTest, HundredPlaysOfEachNewFormatLeaveMemoryAndHandlesFlat) {
             }
         };
         play(10);
-        const double bytes0 = privateBytes(), handles0 = handles();
+        const ResourceCounts before = CurrentResourceCounts();
+        ExpectCountsLive(before);
         play(100);
-        EXPECT_LT(privateBytes() - bytes0, 256.0 * 1024) << "bytes";
-        EXPECT_LE(handles() - handles0, 4.0) << "handles";
+        const ResourceCounts after = CurrentResourceCounts();
+        EXPECT_LE(after.handles, before.handles + 2) << "handles";
+        EXPECT_LE(after.privateBytes, before.privateBytes + slack[i]) << "private bytes";
+        std::printf(
+            "%s: private bytes %+.0f KiB over 100 plays\n", files[i],
+            (static_cast<double>(after.privateBytes) - static_cast<double>(before.privateBytes)) /
+                1024);
     }
 }
 
