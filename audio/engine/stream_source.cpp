@@ -226,6 +226,30 @@ Mp3Gapless ReadMp3Gapless(SbSource* s) {
     return gapless;
 }
 
+// The WAV reader multiplies an AIFF's channel count by its sample size in
+// plain int, which overflows on hostile values: such a header is refused
+// before the reader sees it. The COMM chunk comes before the sound data.
+bool AiffHeaderSane(SbSource* s) {
+    ma_int64 at = 12;
+    for (int chunk = 0; chunk < 64; ++chunk) {
+        unsigned char head[8 + 8];
+        if (!SeekBytes(s, at, ma_seek_origin_start) || ReadBytes(s, head, 8) != 8)
+            return false;
+        if (std::memcmp(head, "SSND", 4) == 0)
+            return false; // sound before its format
+        unsigned size = Be32(head + 4);
+        if (std::memcmp(head, "COMM", 4) == 0) {
+            if (size < 18 || ReadBytes(s, head + 8, 8) != 8)
+                return false;
+            unsigned channels = static_cast<unsigned>(head[8] << 8 | head[9]);
+            unsigned bits = static_cast<unsigned>(head[14] << 8 | head[15]);
+            return channels >= 1 && channels <= 32 && bits >= 1 && bits <= 64;
+        }
+        at += 8 + static_cast<ma_int64>(size) + (size & 1);
+    }
+    return false;
+}
+
 size_t DecodeBlock(SbSource* s) {
     if (s->raw) {
         unsigned char bytes[kBlock * 4];
@@ -280,6 +304,8 @@ bool OpenDecoder(SbSource* s, bool rawName) {
         Mp3Gapless gapless;
         if (formats[i] == ma_encoding_format_mp3)
             gapless = ReadMp3Gapless(s);
+        if (SbSniff(head, n) == kSbAiff && !AiffHeaderSane(s))
+            return false;
         if (!SeekBytes(s, 0, ma_seek_origin_start))
             return false;
         ma_decoder_config config = ma_decoder_config_init(ma_format_f32, 2, 0);

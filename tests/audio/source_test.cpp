@@ -292,6 +292,12 @@ TEST(StreamSource, RefusesWhatItCannotDecode) {
         {"ID3 tag then noise", "ID3\x04" + RandomBytes(4096), false},
         {"AIFF form then noise", std::string("FORM\0\0\x10\0AIFF", 12) + RandomBytes(4096), false},
         {"an AIFF cut inside its header", Prefix("clip.aiff", 40), false},
+        {"an AIFF of 65,535 channels of 57,945 bits",
+         std::string("FORM\0\0\x10\0AIFFCOMM\0\0\0\x12\xff\xff\0\0\0\x10\xe2\x59"
+                     "\x40\x0e\xac\x44\0\0\0\0\0\0SSND\0\0\x10\0",
+                     46) +
+             RandomBytes(4096),
+         false},
         {"ASF header GUID then garbage", Prefix("fmt-wma2-1000-1500.wma", 16) + RandomBytes(4096),
          false},
         // Only the system's codecs read these, never the MPEG decoder's hunt.
