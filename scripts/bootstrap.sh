@@ -16,14 +16,17 @@ need_pkgs=(
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686
   wine wine64 xvfb x11-utils imagemagick
   googletest libstb-dev
-  sox libsox-fmt-mp3 lame twolame vorbis-tools flac espeak-ng mpg123
+  sox libsox-fmt-mp3 lame twolame vorbis-tools flac espeak-ng mpg123 ffmpeg dpkg-dev
+  gstreamer1.0-plugins-good gstreamer1.0-plugins-ugly gstreamer1.0-libav
   nsis
   qemu-system-x86 linux-image-amd64 busybox-static
   pulseaudio pulseaudio-utils
 )
 # 32-bit Wine's PulseAudio driver needs the 32-bit client library: without it
-# the 32-bit product has no sound device in the device lane.
-need_i386_pkgs=(wine32:i386 libpulse0:i386)
+# the 32-bit product has no sound device in the device lane. Wine's WMA and
+# AAC decoders are GStreamer's, in each architecture's Wine.
+need_i386_pkgs=(wine32:i386 libpulse0:i386 gstreamer1.0-plugins-good:i386
+  gstreamer1.0-plugins-ugly:i386 gstreamer1.0-libav:i386)
 
 missing=()
 for p in "${need_pkgs[@]}" "${need_i386_pkgs[@]}"; do
@@ -56,7 +59,7 @@ if [ ${#missing[@]} -gt 0 ]; then
   if [ ${#missing[@]} -le 6 ]; then
     what=${missing[*]}
   else
-    what="Wine, the MinGW-w64 cross compilers, Clang, CMake, Xvfb, NSIS and the audio tools (${#missing[@]} packages)"
+    what="Wine with GStreamer's codecs (64- and 32-bit), the MinGW-w64 cross compilers, Clang, CMake, Xvfb, NSIS and the audio tools (${#missing[@]} packages)"
   fi
   echo "bootstrap: installing $what: ${fetch:-?} to download, ${disk:-?} on disk, roughly $minutes min the first time (log: $log)"
   step_run "bootstrap: [2/2] installing the packages" "$log" \
@@ -93,5 +96,35 @@ if [ ! -f "$deps/include/miniaudio.h" ]; then
   step_run "bootstrap: fetching the miniaudio header (about 1 MB) from Debian's trixie suite" "$log" \
     fetch_miniaudio || exit 1
 fi
+
+# libopusfile, libopus and libogg from Debian's own source packages, built
+# below for each compiler that builds the engine. The source entry is a file
+# of its own, so the system's sources stay as they are.
+src_list=/etc/apt/sources.list.d/sonabell-deb-src.sources
+fetch_codec_sources() {
+  if [ ! -f "$src_list" ]; then
+    mirror=$(sed -n -E 's/^URIs:[[:space:]]*([^ ]+).*/\1/p' /etc/apt/sources.list.d/debian.sources 2>/dev/null |
+      grep -v -e security | head -n 1 || true)
+    suite=$(. /etc/os-release && echo "${VERSION_CODENAME:-bookworm}")
+    printf 'Types: deb-src\nURIs: %s\nSuites: %s %s-updates\nComponents: main\nSigned-By: %s\n' \
+      "${mirror:-http://deb.debian.org/debian}" "$suite" "$suite" \
+      /usr/share/keyrings/debian-archive-keyring.gpg >"$src_list"
+    apt-get update -q
+  fi
+  mkdir -p "$deps/src"
+  (cd "$deps/src" && apt-get source -q libogg opus opusfile)
+}
+if ! ls -d "$deps"/src/libogg-*/ "$deps"/src/opus-*/ "$deps"/src/opusfile-*/ >/dev/null 2>&1; then
+  mkdir -p "$(dirname "$log")"
+  step_run "bootstrap: fetching the sources of libogg, libopus and libopusfile (about 2 MB)" "$log" \
+    fetch_codec_sources || exit 1
+fi
+for triplet in i686-w64-mingw32 x86_64-w64-mingw32 host; do
+  if [ ! -f "$deps/$triplet/stamp" ]; then
+    mkdir -p "$(dirname "$log")"
+    step_run "bootstrap: building libogg, libopus and libopusfile for $triplet (about a minute)" "$log" \
+      bash "$top/scripts/build-codec-libs.sh" "$triplet" || exit 1
+  fi
+done
 
 echo "bootstrap: ready (miniaudio $(cat "$deps/include/miniaudio.version"))"

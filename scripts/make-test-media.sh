@@ -55,6 +55,40 @@ cp clip.mp3.ref.raw mp3-named.wav.ref.raw
 cp clip.ogg ogg-named.raw
 cp clip.ogg.ref.raw ogg-named.raw.ref.raw
 
+# AIFF and AIFF-C (uncompressed), read by the WAV reader.
+sox -q clip.wav clip.aiff
+ref clip.aiff clip.aiff.ref.raw
+sox -q clip.wav clip.aifc
+ref clip.aifc clip.aifc.ref.raw
+
+# Steady tones in the formats that come from elsewhere than our own decoders'
+# usual set, each judged for length and pitch: fmt-<name>-<hz>-<ms>.<ext>.
+# ffmpeg without its version and dates in the files: the same bytes each time.
+ff() { # <input> <output options and file...>
+  local in=$1
+  shift
+  ffmpeg -nostdin -loglevel error -y -i "$in" -map_metadata -1 -fflags +bitexact -flags:a +bitexact "$@"
+}
+tone() { # <rate> <channels> <hz> <ms> <output>
+  sox -q -n -r "$1" -c "$2" -b 16 "$5" synth "$(awk -v ms="$4" 'BEGIN { print ms / 1000 }')" \
+    sine "$3" vol 0.5
+}
+tone 44100 2 1000 1000 "$tmp/t44s.wav"
+sox -q "$tmp/t44s.wav" fmt-aiff-1000-1000.aiff
+sox -q "$tmp/t44s.wav" fmt-aifc-1000-1000.aifc
+tone 48000 1 440 1500 "$tmp/t48m.wav"
+tone 48000 2 1000 1500 "$tmp/t48s.wav"
+# Opus: a mono voice setting, and stereo as music is encoded.
+ff "$tmp/t48m.wav" -c:a libopus -b:a 24k -application voip fmt-opusvoice-440-1500.opus
+ff "$tmp/t48s.wav" -c:a libopus -b:a 128k -application audio fmt-opusmusic-1000-1500.opus
+tone 44100 2 1000 1500 "$tmp/t44l.wav"
+tone 48000 1 440 1500 "$tmp/t48ml.wav"
+ff "$tmp/t44l.wav" -c:a wmav1 -b:a 128k fmt-wma1-1000-1500.wma
+ff "$tmp/t44l.wav" -c:a wmav2 -b:a 128k fmt-wma2-1000-1500.wma
+ff "$tmp/t44l.wav" -c:a wmav2 -b:a 96k -f asf fmt-asf-1000-1500.asf
+ff "$tmp/t44l.wav" -c:a aac -b:a 128k fmt-m4a44-1000-1500.m4a
+ff "$tmp/t48ml.wav" -c:a aac -b:a 64k fmt-m4a48-440-1500.m4a
+
 # A mono file at another rate, which the engine converts.
 sox -q clip.wav -c 1 -r 22050 mono-22050.wav
 

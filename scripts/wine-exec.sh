@@ -8,4 +8,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 read -r build arch < <("$here/wine-world.sh" tree "$exe")
 "$here/wine-world.sh" start "$build" "$arch"
 eval "$("$here/wine-world.sh" env "$build" "$arch")"
+# A test may switch further DLLs off for its own process.
+if [ -n "${SONABELL_WINE_EXTRA_OVERRIDES:-}" ]; then
+  WINEDLLOVERRIDES="$WINEDLLOVERRIDES;$SONABELL_WINE_EXTRA_OVERRIDES"
+fi
 exec "$SONABELL_WINE_LOADER" "$exe" "$@"

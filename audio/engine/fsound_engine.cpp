@@ -6,6 +6,7 @@
 
 #include <cstdio>
 
+#include "audio/engine/codec_worker.h"
 #include "audio/engine/engine_probe.h"
 #include "audio/engine/mixer.h"
 #include "audio/engine/output.h"
@@ -16,6 +17,12 @@
 namespace {
 // The rate the chime starts the engine at when nothing started it yet.
 constexpr int kChimeRate = 44100;
+// How long an open through the system's codecs may take: the plug-in answers
+// a received sound within half a second, and an open of that kind costs
+// 100-250 ms where it works at all.
+constexpr unsigned long kCodecOpenWaitMs = 450;
+// How long a stop waits for the codec thread to let the codecs go.
+constexpr unsigned long kCodecStopWaitMs = 2000;
 } // namespace
 
 extern "C" {
@@ -41,7 +48,11 @@ signed char FSOUND_API FSOUND_Init(int mixRate, int, unsigned int) {
 }
 
 FSOUND_STREAM* FSOUND_API FSOUND_Stream_OpenFile(const char* path, unsigned int, int) {
-    SbSource* source = SbSourceOpenFile(path);
+    // ASF and MP4 go to the system's codecs and only they; everything else
+    // to the engine's own decoders.
+    SbContainer kind = SbSniffFile(path);
+    SbSource* source = kind == kSbAsf || kind == kSbMp4 ? SbCodecOpen(path, kind, kCodecOpenWaitMs)
+                                                        : SbSourceOpenFile(path);
     return source ? SbMixerOpen(source) : nullptr;
 }
 
@@ -61,6 +72,7 @@ void FSOUND_API FSOUND_Close(void) {
     SbOutputStop();
     SbMixerStop();
     SbMixerCloseAll();
+    SbCodecStop(kCodecStopWaitMs);
 }
 
 } // extern "C"

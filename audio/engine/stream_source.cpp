@@ -6,6 +6,7 @@
 
 #include "audio/engine/heap_meter.h"
 #include "audio/engine/ma_config.h"
+#include "audio/engine/opus_source.h"
 
 namespace {
 // Frames decoded at a time: small enough that memory does not depend on the
@@ -24,6 +25,10 @@ struct SbSource {
     bool raw = false;
     bool decoderReady = false;
     ma_decoder decoder;
+    SbOpus* opus = nullptr; // Ogg Opus is read by libopusfile, not the decoder
+    SbOpusIo opusIo;
+    const SbFeed* feed = nullptr;
+    void* feedContext = nullptr;
     unsigned nativeRate = 0;
     // Frames of the decoder's output that are not the sound: an MP3
     // encoder's delay in front, its padding behind (see ReadMp3Gapless).
@@ -75,6 +80,31 @@ bool SeekBytes(SbSource* s, ma_int64 offset, ma_seek_origin origin) {
     return true;
 }
 
+long long TellBytes(SbSource* s) {
+    if (!s->file)
+        return static_cast<long long>(s->memPos);
+#ifdef _WIN32
+    return _ftelli64(s->file);
+#else
+    return ftello(s->file);
+#endif
+}
+
+size_t OpusRead(void* context, void* out, size_t n) {
+    return ReadBytes(static_cast<SbSource*>(context), out, n);
+}
+
+bool OpusSeek(void* context, long long offset, int whence) {
+    return SeekBytes(static_cast<SbSource*>(context), offset,
+                     whence == SEEK_SET   ? ma_seek_origin_start
+                     : whence == SEEK_CUR ? ma_seek_origin_current
+                                          : ma_seek_origin_end);
+}
+
+long long OpusTell(void* context) {
+    return TellBytes(static_cast<SbSource*>(context));
+}
+
 ma_result OnRead(ma_decoder* decoder, void* out, size_t n, size_t* got) {
     *got = ReadBytes(static_cast<SbSource*>(decoder->pUserData), out, n);
     return (*got == 0 && n > 0) ? MA_AT_END : MA_SUCCESS;
@@ -102,6 +132,17 @@ bool StartsLikeMpeg(const unsigned char* head, size_t n) {
 // to turn a raw file into a burst of noise.
 int Candidates(const unsigned char* head, size_t n, bool rawName, ma_encoding_format out[2]) {
     auto is = [&](const char* magic) { return n >= 4 && std::memcmp(head, magic, 4) == 0; };
+    switch (SbSniff(head, n)) {
+    case kSbAiff:
+        // The WAV reader reads AIFF and uncompressed AIFF-C too.
+        out[0] = ma_encoding_format_wav;
+        return 1;
+    case kSbOther:
+        break;
+    default:
+        // No reader of ours for these; never the MPEG decoder's frame hunt.
+        return 0;
+    }
     if (is("RIFF") || is("RIFX") || is("RF64") || is("riff")) {
         out[0] = ma_encoding_format_wav;
         return 1;
@@ -185,6 +226,30 @@ Mp3Gapless ReadMp3Gapless(SbSource* s) {
     return gapless;
 }
 
+// The WAV reader multiplies an AIFF's channel count by its sample size in
+// plain int, which overflows on hostile values: such a header is refused
+// before the reader sees it. The COMM chunk comes before the sound data.
+bool AiffHeaderSane(SbSource* s) {
+    ma_int64 at = 12;
+    for (int chunk = 0; chunk < 64; ++chunk) {
+        unsigned char head[8 + 8];
+        if (!SeekBytes(s, at, ma_seek_origin_start) || ReadBytes(s, head, 8) != 8)
+            return false;
+        if (std::memcmp(head, "SSND", 4) == 0)
+            return false; // sound before its format
+        unsigned size = Be32(head + 4);
+        if (std::memcmp(head, "COMM", 4) == 0) {
+            if (size < 18 || ReadBytes(s, head + 8, 8) != 8)
+                return false;
+            unsigned channels = static_cast<unsigned>(head[8] << 8 | head[9]);
+            unsigned bits = static_cast<unsigned>(head[14] << 8 | head[15]);
+            return channels >= 1 && channels <= 32 && bits >= 1 && bits <= 64;
+        }
+        at += 8 + static_cast<ma_int64>(size) + (size & 1);
+    }
+    return false;
+}
+
 size_t DecodeBlock(SbSource* s) {
     if (s->raw) {
         unsigned char bytes[kBlock * 4];
@@ -196,6 +261,10 @@ size_t DecodeBlock(SbSource* s) {
         }
         return frames;
     }
+    if (s->opus)
+        return SbOpusRead(s->opus, s->in, kBlock);
+    if (s->feed)
+        return s->feed->read(s->feedContext, s->in, kBlock);
     ma_uint64 want = kBlock;
     if (s->length) {
         if (s->left == 0)
@@ -219,16 +288,24 @@ bool SeekToFirstFrame(SbSource* s) {
 }
 
 bool OpenDecoder(SbSource* s, bool rawName) {
-    unsigned char head[4] = {};
+    unsigned char head[kSbSniffBytes] = {};
     size_t n = ReadBytes(s, head, sizeof head);
     if (n == 0 || !SeekBytes(s, 0, ma_seek_origin_start))
         return false;
+    if (SbSniff(head, n) == kSbOpus) {
+        s->opusIo = {s, OpusRead, OpusSeek, OpusTell};
+        s->opus = SbOpusOpen(&s->opusIo);
+        s->nativeRate = kSbOpusRate;
+        return s->opus != nullptr;
+    }
     ma_encoding_format formats[2];
     int count = Candidates(head, n, rawName, formats);
     for (int i = 0; i < count; ++i) {
         Mp3Gapless gapless;
         if (formats[i] == ma_encoding_format_mp3)
             gapless = ReadMp3Gapless(s);
+        if (SbSniff(head, n) == kSbAiff && !AiffHeaderSane(s))
+            return false;
         if (!SeekBytes(s, 0, ma_seek_origin_start))
             return false;
         ma_decoder_config config = ma_decoder_config_init(ma_format_f32, 2, 0);
@@ -285,6 +362,9 @@ void FreeSource(SbSource* s) {
         ma_resampler_uninit(&s->resampler, nullptr);
     if (s->decoderReady)
         ma_decoder_uninit(&s->decoder);
+    SbOpusClose(s->opus);
+    if (s->feed)
+        s->feed->close(s->feedContext);
     if (s->file)
         std::fclose(s->file);
     s->~SbSource();
@@ -319,6 +399,38 @@ SbSource* Finish(SbSource* s, bool rawName) {
 
 } // namespace
 
+SbContainer SbSniff(const unsigned char* head, size_t n) {
+    if (n >= 12 && std::memcmp(head, "FORM", 4) == 0 &&
+        (std::memcmp(head + 8, "AIFF", 4) == 0 || std::memcmp(head + 8, "AIFC", 4) == 0))
+        return kSbAiff;
+    if (n >= 27 && std::memcmp(head, "OggS", 4) == 0) {
+        // The first page's first packet follows its segment table.
+        size_t packet = 27 + static_cast<size_t>(head[26]);
+        if (packet + 8 <= n && std::memcmp(head + packet, "OpusHead", 8) == 0)
+            return kSbOpus;
+        return kSbOther;
+    }
+    static const unsigned char asfHeader[16] = {0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11,
+                                                0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
+    if (n >= 16 && std::memcmp(head, asfHeader, 16) == 0)
+        return kSbAsf;
+    if (n >= 8 && std::memcmp(head + 4, "ftyp", 4) == 0)
+        return kSbMp4;
+    return kSbOther;
+}
+
+SbContainer SbSniffFile(const char* path) {
+    if (!path || !*path)
+        return kSbOther;
+    FILE* file = std::fopen(path, "rb");
+    if (!file)
+        return kSbOther;
+    unsigned char head[kSbSniffBytes];
+    size_t n = std::fread(head, 1, sizeof head, file);
+    std::fclose(file);
+    return SbSniff(head, n);
+}
+
 SbSource* SbSourceOpenFile(const char* path) {
     if (!path || !*path)
         return nullptr;
@@ -344,6 +456,18 @@ SbSource* SbSourceOpenMemory(const void* data, size_t size, bool rawName) {
     s->mem = data ? static_cast<const unsigned char*>(data) : &empty;
     s->memSize = size;
     return Finish(s, rawName);
+}
+
+SbSource* SbSourceOpenFeed(const SbFeed* feed, void* context, unsigned rate) {
+    SbSource* s = rate >= kMinRate && rate <= kMaxRate ? NewSource() : nullptr;
+    if (!s) {
+        feed->close(context);
+        return nullptr;
+    }
+    s->feed = feed;
+    s->feedContext = context;
+    s->nativeRate = rate;
+    return s;
 }
 
 unsigned SbSourceNativeRate(const SbSource* source) {
@@ -403,7 +527,10 @@ size_t SbSourceRead(SbSource* s, float* out, size_t frameCount) {
 }
 
 bool SbSourceRewind(SbSource* s) {
-    bool ok = s->raw ? SeekBytes(s, 0, ma_seek_origin_start) : SeekToFirstFrame(s);
+    bool ok = s->raw    ? SeekBytes(s, 0, ma_seek_origin_start)
+              : s->opus ? SbOpusRewind(s->opus)
+              : s->feed ? s->feed->rewind(s->feedContext)
+                        : SeekToFirstFrame(s);
     if (!ok)
         return false;
     if (s->resampling)

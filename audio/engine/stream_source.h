@@ -14,12 +14,39 @@ struct SbSource;
 // 16-bit signed little-endian stereo at 44,100 Hz.
 constexpr unsigned kRawRate = 44100;
 
+// What a file's first bytes say it is. Only these containers are recognised
+// by their signature ahead of everything else; the rest is left to the
+// decoders' own trial, as it always was.
+enum SbContainer {
+    kSbOther, // WAV, FLAC, Ogg Vorbis/FLAC, MPEG audio, raw PCM, or nothing
+    kSbAiff,  // FORM....AIFF or FORM....AIFC
+    kSbOpus,  // an Ogg stream whose first packet is an OpusHead
+    kSbAsf,   // an ASF header object (WMA, ASF): the system's codecs only
+    kSbMp4    // an ftyp box (M4A/AAC): the system's codecs only
+};
+// Enough of the start of a file for SbSniff.
+constexpr size_t kSbSniffBytes = 64;
+SbContainer SbSniff(const unsigned char* head, size_t n);
+SbContainer SbSniffFile(const char* path);
+
 // Returns null when the file cannot be opened or holds nothing decodable
-// (text, random bytes, an empty file, a folder, a truncated header).
+// (text, random bytes, an empty file, a folder, a truncated header), and for
+// ASF and MP4 content, which only the system's codecs read.
 SbSource* SbSourceOpenFile(const char* path);
 // The same from bytes in memory, which must outlive the source. rawName says
 // whether the bytes came from a file named *.raw.
 SbSource* SbSourceOpenMemory(const void* data, size_t size, bool rawName);
+
+// Frames decoded somewhere else (the system's codecs, on their own thread):
+// read hands out interleaved stereo float frames at the feed's rate, fewer
+// only at the end, and never waits; close is called once, by SbSourceClose.
+struct SbFeed {
+    size_t (*read)(void* context, float* out, size_t frameCount);
+    bool (*rewind)(void* context);
+    void (*close)(void* context);
+};
+// Takes the feed's context: closed here when no source can be made.
+SbSource* SbSourceOpenFeed(const SbFeed* feed, void* context, unsigned rate);
 
 // The file's own sample rate; output is converted from it.
 unsigned SbSourceNativeRate(const SbSource* source);

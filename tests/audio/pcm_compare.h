@@ -116,8 +116,9 @@ inline Match Compare(const Frames& got, const Frames& ref) {
 // The files every test decodes, each with its reference <name>.ref.raw.
 inline const std::vector<std::string>& DecodableClips() {
     static const std::vector<std::string> clips = {
-        "clip.wav", "clip-float.wav", "clip-ima.wav", "clip-ms.wav",   "clip.mp3",     "clip.mp2",
-        "clip.ogg", "clip.flac",      "clip.raw",     "mp3-named.wav", "ogg-named.raw"};
+        "clip.wav",      "clip-float.wav", "clip-ima.wav", "clip-ms.wav", "clip.mp3",
+        "clip.mp2",      "clip.ogg",       "clip.flac",    "clip.raw",    "mp3-named.wav",
+        "ogg-named.raw", "clip.aiff",      "clip.aifc"};
     return clips;
 }
 

@@ -1,5 +1,6 @@
-// Arbitrary bytes as a sound file: open, convert and decode without reading
-// outside any buffer, whatever the bytes claim.
+// Arbitrary bytes as a sound file: recognise the container (AIFF, Opus, ASF,
+// MP4 or none), open, convert and decode without reading outside any buffer,
+// whatever the bytes claim.
 #include <cstddef>
 #include <cstdint>
 

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "audio/engine/chime.h"
+#include "audio/engine/codec_pcm.h"
 #include "audio/engine/heap_meter.h"
 #include "audio/engine/stream_source.h"
 #include "pcm_compare.h"
@@ -174,6 +175,100 @@ std::string HugeWavHeader() {
     return h + RandomBytes(256);
 }
 
+// The channel count in the OpusHead packet set to zero: a first page that
+// fails both its checksum and the header's own rules.
+std::string OpusWithBrokenHead() {
+    std::string bytes = Prefix("fmt-opusmusic-1000-1500.opus", 1 << 20);
+    size_t head = bytes.find("OpusHead");
+    if (head != std::string::npos)
+        bytes[head + 9] = 0;
+    return bytes;
+}
+
+TEST(StreamSource, RecognisesContainersByTheirFirstBytes) {
+    auto opusPage = [](unsigned char segments, const char* packet) {
+        std::string page("OggS\0\2", 6);
+        page += std::string(20, '\0') + static_cast<char>(segments) +
+                std::string(segments, '\x13') + packet;
+        return page + std::string(64, '\0');
+    };
+    const std::string asf("\x30\x26\xB2\x75\x8E\x66\xCF\x11\xA6\xD9\x00\xAA\x00\x62\xCE\x6C", 16);
+    const struct {
+        std::string head;
+        SbContainer want;
+    } cases[] = {
+        {std::string("FORM\0\0\0\x20"
+                     "AIFF",
+                     12),
+         kSbAiff},
+        {std::string("FORM\0\0\0\x20"
+                     "AIFC",
+                     12),
+         kSbAiff},
+        {std::string("FORM\0\0\0\x20"
+                     "8SVX",
+                     12),
+         kSbOther},
+        {"FORM\0\0\0", kSbOther}, // too short to say
+        {opusPage(1, "OpusHead"), kSbOpus},
+        {opusPage(3, "OpusHead"), kSbOpus},
+        {opusPage(1, "\x01vorbis"), kSbOther},
+        {opusPage(60, "OpusHead"), kSbOther}, // the packet lies beyond what is looked at
+        {asf + "garbage", kSbAsf},
+        {asf.substr(0, 15), kSbOther},
+        {std::string("\0\0\0\x20"
+                     "ftypM4A ",
+                     12),
+         kSbMp4},
+        {"RIFF\0\0\0\0WAVE", kSbOther},
+        {"ID3\x04", kSbOther},
+        {"", kSbOther},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.head);
+        EXPECT_EQ(c.want, SbSniff(reinterpret_cast<const unsigned char*>(c.head.data()),
+                                  std::min(c.head.size(), kSbSniffBytes)));
+    }
+    EXPECT_EQ(kSbAiff, SbSniffFile(Media("clip.aiff").c_str()));
+    EXPECT_EQ(kSbOpus, SbSniffFile(Media("fmt-opusvoice-440-1500.opus").c_str()));
+    EXPECT_EQ(kSbAsf, SbSniffFile(Media("fmt-asf-1000-1500.asf").c_str()));
+    EXPECT_EQ(kSbMp4, SbSniffFile(Media("fmt-m4a48-440-1500.m4a").c_str()));
+    EXPECT_EQ(kSbOther, SbSniffFile(Media("clip.ogg").c_str()));
+    EXPECT_EQ(kSbOther, SbSniffFile(Media("no-such-file.mp3").c_str()));
+}
+
+// Tones in the formats our own readers took on later: the sound's length and
+// its pitch in the middle, at the file's own rate.
+TEST(StreamSource, PlaysAiffAndOpusTonesAtTheirLengthAndPitch) {
+    const struct {
+        const char* name;
+        unsigned rate;
+        double seconds, hz;
+    } cases[] = {
+        {"fmt-aiff-1000-1000.aiff", 44100, 1.0, 1000},
+        {"fmt-aifc-1000-1000.aifc", 44100, 1.0, 1000},
+        {"fmt-opusvoice-440-1500.opus", 48000, 1.5, 440},
+        {"fmt-opusmusic-1000-1500.opus", 48000, 1.5, 1000},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SbSource* s = SbSourceOpenFile(Media(c.name).c_str());
+        ASSERT_NE(s, nullptr);
+        EXPECT_EQ(SbSourceNativeRate(s), c.rate);
+        ASSERT_TRUE(SbSourceSetOutputRate(s, c.rate));
+        for (int pass = 0; pass < 2; ++pass) { // and again after a rewind
+            pcm::Frames got = DecodeAll(s);
+            size_t frames = pcm::FrameCount(got);
+            EXPECT_NEAR(static_cast<double>(frames) / c.rate, c.seconds, 0.06);
+            double hz = pcm::MedianPitchHz(got.data(), frames, frames * 2 / 5, frames * 3 / 5,
+                                           c.rate, 0.01f);
+            EXPECT_NEAR(hz, c.hz, c.hz * 0.01);
+            ASSERT_TRUE(SbSourceRewind(s));
+        }
+        SbSourceClose(s);
+    }
+}
+
 TEST(StreamSource, RefusesWhatItCannotDecode) {
     struct Case {
         const char* what;
@@ -195,6 +290,21 @@ TEST(StreamSource, RefusesWhatItCannotDecode) {
         {"FLAC signature then noise", "fLaC" + RandomBytes(4096), false},
         {"Ogg signature then noise", "OggS" + RandomBytes(4096), false},
         {"ID3 tag then noise", "ID3\x04" + RandomBytes(4096), false},
+        {"AIFF form then noise", std::string("FORM\0\0\x10\0AIFF", 12) + RandomBytes(4096), false},
+        {"an AIFF cut inside its header", Prefix("clip.aiff", 40), false},
+        {"an AIFF of 65,535 channels of 57,945 bits",
+         std::string("FORM\0\0\x10\0AIFFCOMM\0\0\0\x12\xff\xff\0\0\0\x10\xe2\x59"
+                     "\x40\x0e\xac\x44\0\0\0\0\0\0SSND\0\0\x10\0",
+                     46) +
+             RandomBytes(4096),
+         false},
+        {"ASF header GUID then garbage", Prefix("fmt-wma2-1000-1500.wma", 16) + RandomBytes(4096),
+         false},
+        // Only the system's codecs read these, never the MPEG decoder's hunt.
+        {"a whole WMA", Prefix("fmt-wma2-1000-1500.wma", 1 << 20), false},
+        {"a whole M4A", Prefix("fmt-m4a44-1000-1500.m4a", 1 << 20), false},
+        {"an Opus file whose first page is broken", OpusWithBrokenHead(), false},
+        {"the start of an Opus file", Prefix("fmt-opusmusic-1000-1500.opus", 200), false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -266,6 +376,42 @@ TEST(Chime, IsShortSmoothAndBoundedAtEveryRate) {
         SbChimeStart(&chime, rate); // again from the start
         EXPECT_EQ(SbChimeRender(&chime, block, 500), 500u);
     }
+}
+
+// What the system's codecs hand over, as the engine hears it: one frame of
+// each layout, its first channel at minus half scale, its second (if any) at
+// a quarter; mono is heard on both sides, further channels dropped.
+TEST(CodecPcm, TurnsEveryLayoutIntoStereoFloat) {
+    const float minusHalf = -0.5f, quarter = 0.25f;
+    std::string floats(reinterpret_cast<const char*>(&minusHalf), 4);
+    floats.append(reinterpret_cast<const char*>(&quarter), 4);
+    const struct {
+        SbPcmLayout layout;
+        std::string frame;
+        float left, right;
+    } cases[] = {
+        {{44100, 1, 8, false}, "\x40", -0.5f, -0.5f},
+        {{44100, 2, 16, false}, std::string("\x00\xc0\x00\x20", 4), -0.5f, 0.25f},
+        {{48000, 2, 24, false}, std::string("\x00\x00\xc0\x00\x00\x20", 6), -0.5f, 0.25f},
+        {{48000, 2, 32, false}, std::string("\0\0\0\xc0\0\0\0\x20", 8), -0.5f, 0.25f},
+        {{48000, 2, 32, true}, floats, -0.5f, 0.25f},
+        {{48000, 3, 32, true}, floats + floats.substr(0, 4), -0.5f, 0.25f},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.layout.channels) + " channels, " +
+                     std::to_string(c.layout.bits) + " bits");
+        EXPECT_TRUE(SbPcmLayoutUsable(c.layout));
+        std::vector<float> out;
+        // A frame and a half: only whole frames are taken.
+        std::string bytes = c.frame + c.frame.substr(0, c.frame.size() / 2);
+        SbPcmAppendStereo(c.layout, bytes.data(), bytes.size(), out);
+        ASSERT_EQ(out.size(), 2u);
+        EXPECT_FLOAT_EQ(out[0], c.left);
+        EXPECT_FLOAT_EQ(out[1], c.right);
+    }
+    EXPECT_FALSE(SbPcmLayoutUsable({44100, 2, 12, false}));
+    EXPECT_FALSE(SbPcmLayoutUsable({44100, 0, 16, false}));
+    EXPECT_FALSE(SbPcmLayoutUsable({500, 2, 16, false}));
 }
 
 TEST(StreamSource, RefusesMissingFilesAndFolders) {
