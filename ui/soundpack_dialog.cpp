@@ -53,15 +53,8 @@ void Install(HWND dialog) {
         return;
     soundpackBusy = true;
     std::string path = PathText();
-    if (!path.empty() &&
-        ReportPackResult(
-            dialog, InstallSoundpack(path.c_str()),
-            "Could not open the specified install.ini file. Please check that the file exists, "
-            "and that you have the relevant permissions to open it",
-            "Could not determine the number of sounds to add. Either the install.ini file adds 0 "
-            "sounds, or the file is in some way corrupt. Please try downloading the soundpack "
-            "again, and if the problem persists, please contact the maker of the soundpack for "
-            "help."))
+    if (!path.empty() && ReportPackResult(dialog, InstallSoundpack(path.c_str()),
+                                          kPackUnreadableText, kPackNoSoundsText))
         EndDialog(dialog, 1);
     soundpackBusy = false;
 }
