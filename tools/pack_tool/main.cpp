@@ -5,7 +5,9 @@
 // plug-in uses.
 #include "database/registry_store.h"
 #include "database/sound_table.h"
+#include "audio/player.h"
 #include "soundpack/pack_check.h"
+#include "soundpack/pack_save.h"
 #include "soundpack/soundpack.h"
 
 #include <windows.h>
@@ -66,10 +68,24 @@ int Check(const char* pack, const char* soundFolder) {
     return tally.skipped == 0 && tally.warned == 0 ? kExitClean : kExitFindings;
 }
 
+// The database as the plug-in holds it, files from the plug-in's sound folder.
+int Save(const char* pack) {
+    LoadSounds();
+    PackSaveOutcome outcome;
+    if (!SaveSoundpack(pack, SoundFolder(), &outcome)) {
+        std::printf("Could not write %s.\n", pack);
+        return kExitRefused;
+    }
+    std::printf("%s\n", PackSaveOutcomeText(outcome, pack).c_str());
+    return outcome.problems.empty() ? kExitClean : kExitFindings;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     if (argc >= 3 && argc <= 4 && std::strcmp(argv[1], "check") == 0)
         return Check(argv[2], argc == 4 ? argv[3] : nullptr);
+    if (argc == 3 && std::strcmp(argv[1], "save") == 0)
+        return Save(argv[2]);
     return Usage();
 }
