@@ -12,6 +12,9 @@
 
 #include <windows.h>
 
+#include <functional>
+#include <unordered_map>
+
 namespace {
 
 bool SameNoCase(const std::string& a, const std::string& b) {
@@ -27,10 +30,39 @@ void AddWarning(std::string* detail, const std::string& warning) {
     *detail += warning;
 }
 
+// A text in lower case as the code page folds it: the key under which texts
+// that may compare equal without regard to case meet. Equality itself is
+// still decided as the plug-in decides it, by lstrcmpiA.
+std::string Folded(const std::string& text) {
+    std::string folded = text;
+    if (!folded.empty())
+        CharLowerBuffA(folded.data(), static_cast<DWORD>(folded.size()));
+    return folded;
+}
+
+// The first position in the bucket of text's folded form whose text equals
+// it and which is not `self`; -1 when there is none.
+using Buckets = std::unordered_map<std::string, std::vector<int>>;
+int FindEqual(const Buckets& buckets, const std::string& text,
+              const std::function<const std::string&(int)>& textAt, int self) {
+    const auto bucket = buckets.find(Folded(text));
+    if (bucket == buckets.end())
+        return -1;
+    for (int position : bucket->second) {
+        if (position != self && SameNoCase(textAt(position), text))
+            return position;
+    }
+    return -1;
+}
+
 struct Judge {
     const PackCheckWorld& world;
     const std::vector<PackEntry>& entries;
-    std::vector<int> installed; // positions in entries that would install
+    int installed = 0;          // sections that would install so far
+    Buckets installedIndexes;   // their indexes
+    Buckets completeCommands;   // the commands of every complete section
+    Buckets worldCommands;      // the commands of the user's sounds
+    std::vector<bool> complete; // per section: all four keys have a value
     std::string stopped;        // why Install would stop before the rest
 };
 
@@ -39,14 +71,13 @@ std::string SkipReason(Judge& judge, size_t position) {
     const PackEntry& entry = judge.entries[position];
     if (!judge.stopped.empty())
         return judge.stopped;
-    const size_t held = judge.world.indexes.size() + judge.installed.size();
+    const size_t held = judge.world.indexes.size() + static_cast<size_t>(judge.installed);
     if (held >= static_cast<size_t>(kTableCapacity)) {
         judge.stopped = "the database would be full (999 sounds)";
         return judge.stopped;
     }
-    const std::string missing = MissingPackKeys(entry);
-    if (!missing.empty())
-        return "missing or empty key: " + missing;
+    if (!judge.complete[position])
+        return "missing or empty key: " + MissingPackKeys(entry);
     bool denied = false;
     const int probe = ProbeSoundWrite(entry.index.c_str(), &denied);
     if (denied) {
@@ -58,11 +89,12 @@ std::string SkipReason(Judge& judge, size_t position) {
     if (probe != kStoreDone)
         return "the database refuses this index (code " + std::to_string(probe) + ")";
     // The registry names sounds without regard to letter case.
-    for (int earlier : judge.installed) {
-        if (SameNoCase(judge.entries[earlier].index, entry.index))
-            return std::string("index already used by ") + judge.entries[earlier].section +
-                   " of this pack: already exists in database, will not redefine";
-    }
+    const int earlier = FindEqual(
+        judge.installedIndexes, entry.index,
+        [&](int at) -> const std::string& { return judge.entries[at].index; }, -1);
+    if (earlier >= 0)
+        return std::string("index already used by ") + judge.entries[earlier].section +
+               " of this pack: already exists in database, will not redefine";
     return std::string();
 }
 
@@ -90,21 +122,19 @@ void CommandWarnings(const Judge& judge, size_t position, std::string* detail) {
                                kKeywords[keyword] + "\": it can never be sent");
     if (entry.command.find(' ') != std::string::npos)
         AddWarning(detail, "command contains a space: it can never be sent");
-    for (size_t other = 0; other < judge.entries.size(); ++other) {
-        if (other != position && SameNoCase(judge.entries[other].command, entry.command) &&
-            MissingPackKeys(judge.entries[other]).empty()) {
-            AddWarning(detail, std::string("command also used by ") + judge.entries[other].section +
-                                   " of this pack");
-            break;
-        }
-    }
-    for (size_t i = 0; i < judge.world.commands.size(); ++i) {
-        if (SameNoCase(judge.world.commands[i], entry.command)) {
-            AddWarning(detail,
-                       "command also used by sound " + judge.world.indexes[i] + " of the database");
-            break;
-        }
-    }
+    const int other = FindEqual(
+        judge.completeCommands, entry.command,
+        [&](int at) -> const std::string& { return judge.entries[at].command; },
+        static_cast<int>(position));
+    if (other >= 0)
+        AddWarning(detail, std::string("command also used by ") + judge.entries[other].section +
+                               " of this pack");
+    const int sound = FindEqual(
+        judge.worldCommands, entry.command,
+        [&](int at) -> const std::string& { return judge.world.commands[at]; }, -1);
+    if (sound >= 0)
+        AddWarning(detail,
+                   "command also used by sound " + judge.world.indexes[sound] + " of the database");
     // Index and message are at most 2047 characters each.
     char line[4 + 2 * 2048 + 1];
     const size_t length =
@@ -127,7 +157,8 @@ PackCheckRow JudgeEntry(Judge& judge, size_t position) {
         row.verdict = kVerdictSkip;
         return row;
     }
-    judge.installed.push_back(static_cast<int>(position));
+    ++judge.installed;
+    judge.installedIndexes[Folded(entry.index)].push_back(static_cast<int>(position));
     CommandWarnings(judge, position, &row.detail);
     FileWarnings(judge.world, entry, &row.detail);
     row.verdict = row.detail.empty() ? kVerdictInstall : kVerdictWarn;
@@ -149,16 +180,27 @@ PackCheckWorld CurrentPackCheckWorld() {
     return world;
 }
 
-int CheckSoundpack(const char* path, const PackCheckWorld& world, PackRowSink sink, void* context) {
+int CheckSoundpack(const char* path, const PackCheckWorld& world, PackRowSink sink, void* context,
+                   const volatile long* stop) {
     PackFile pack;
     int result = kPackDone;
     if (!OpenPack(path, &pack, &result))
         return pack.total < 0 ? kPackNoSounds : result;
     // Every section first: a command shared with a later section is a warning too.
     std::vector<PackEntry> entries(static_cast<size_t>(pack.total));
-    for (int k = 1; k <= pack.total; ++k)
+    for (int k = 1; k <= pack.total; ++k) {
+        if (stop && *stop)
+            return kPackDone;
         ReadPackEntry(pack, k, &entries[static_cast<size_t>(k) - 1]);
-    Judge judge{world, entries, {}, {}};
+    }
+    Judge judge{world, entries};
+    for (size_t i = 0; i < entries.size(); ++i) {
+        judge.complete.push_back(MissingPackKeys(entries[i]).empty());
+        if (judge.complete.back())
+            judge.completeCommands[Folded(entries[i].command)].push_back(static_cast<int>(i));
+    }
+    for (size_t i = 0; i < world.commands.size(); ++i)
+        judge.worldCommands[Folded(world.commands[i])].push_back(static_cast<int>(i));
     for (size_t position = 0; position < entries.size(); ++position) {
         if (!sink(JudgeEntry(judge, position), context))
             break;

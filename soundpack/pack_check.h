@@ -42,10 +42,11 @@ PackCheckWorld CurrentPackCheckWorld();
 // Gets each row as soon as it is judged; false stops the check.
 using PackRowSink = bool (*)(const PackCheckRow& row, void* context);
 
-// kPackDone once the sections are judged (or the sink stopped it);
-// kPackUnreadable or kPackNoSounds, and no rows, when Install would refuse
-// the pack whole.
-int CheckSoundpack(const char* path, const PackCheckWorld& world, PackRowSink sink, void* context);
+// kPackDone once the sections are judged (or the sink stopped it, or *stop
+// became non-zero, which another thread may set); kPackUnreadable or
+// kPackNoSounds, and no rows, when Install would refuse the pack whole.
+int CheckSoundpack(const char* path, const PackCheckWorld& world, PackRowSink sink, void* context,
+                   const volatile long* stop = nullptr);
 
 // Install's message for a pack it refuses whole.
 const char* PackRefusalText(int result);
