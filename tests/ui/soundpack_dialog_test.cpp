@@ -424,4 +424,43 @@ TEST_F(PackCheckDialogTest, CancelStopsALongCheckAtOnce) {
     DeleteFileA(pack.c_str());
 }
 
+TEST_F(PackCheckDialogTest, SaveAsPackReplacesAFileOnlyAfterTheSystemsQuestion) {
+    GiveSounds({{"3", "boo", "boo.mp3", " spaced "}});
+    testing_support::SoundFolder folder;
+    folder.PointHostHere();
+    folder.AddFile("boo.mp3", "the sound");
+    const std::string target = TempFile("sb_saved_pack.ini", "[Extra]\r\nx=1\r\n");
+    const std::string copied = target.substr(0, target.find_last_of('\\') + 1) + "boo.mp3";
+    const std::string before = testing_support::SnapshotRegistry();
+    OpenDialog("", IDC_SAVE_PACK);
+    driver.Expect("Save As", [&](HWND dialog) {
+        // The file name box: a combo box (cmb13) or an edit (edt1).
+        SetDlgItemTextA(dialog, 0x47c, target.c_str());
+        SetDlgItemTextA(dialog, 0x480, target.c_str());
+        UiDriver::Click(dialog, IDOK);
+    });
+    // The file exists: Wine asks in a box without a caption of its own.
+    driver.Expect("Error", UiDriver::Press(IDYES));
+    driver.Expect("Save as pack", [this](HWND box) {
+        UiDriver::Click(box, IDOK);
+        FinishLater();
+    });
+    RunPanel();
+    EXPECT_EQ(0u, driver.Pending());
+    ASSERT_FALSE(driver.seen.empty());
+    EXPECT_EQ("Saved 1 sounds to " + target + ".", driver.SeenTexts().back());
+    std::string saved;
+    if (FILE* file = std::fopen(target.c_str(), "rb")) {
+        char buffer[4096];
+        saved.assign(buffer, std::fread(buffer, 1, sizeof buffer, file));
+        std::fclose(file);
+    }
+    EXPECT_EQ(std::string::npos, saved.find("Extra"));
+    EXPECT_NE(std::string::npos, saved.find("Message=\" spaced \"")) << saved;
+    EXPECT_EQ(0, GetFileAttributesA(copied.c_str()) == INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(before, testing_support::SnapshotRegistry());
+    DeleteFileA(target.c_str());
+    DeleteFileA(copied.c_str());
+}
+
 } // namespace
