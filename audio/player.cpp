@@ -126,8 +126,12 @@ void StartAudioEngine() {
     FSOUND_Init(40100, 32, FSOUND_INIT_GLOBALFOCUS);
 }
 
+std::string SoundFolder() {
+    return PluginDirectory() + kSoundFolder;
+}
+
 std::string ResolveSoundPath(const char* indexDigits) {
-    std::string path = PluginDirectory() + kSoundFolder;
+    std::string path = SoundFolder();
     for (int slot = 0; slot < soundTable.count; ++slot) {
         const SoundRecord* record = soundTable.slots[slot];
         if (record && record->indexText && lstrcmpiA(record->indexText, indexDigits) == 0) {

@@ -25,6 +25,9 @@ constexpr int kMostWaitingSounds = 3;
 // FSOUND_SetOutput(1), FSOUND_SetDriver(0), FSOUND_Init(40100, 32, 2).
 void StartAudioEngine();
 
+// The folder sounds are played from: the host's plug-in directory, then
+// "\Sonabell\".
+std::string SoundFolder();
 // The host's plug-in directory, "\Sonabell\", then the file of the record
 // whose index text is indexDigits (letter case ignored), else indexDigits
 // followed by ".mp3".

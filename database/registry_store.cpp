@@ -218,6 +218,33 @@ int WriteSound(const SoundRecord* record) {
     return kStoreDone;
 }
 
+int ProbeSoundWrite(const char* indexText, bool* denied) {
+    *denied = false;
+    if (IndexTextValue(indexText) == 0)
+        return kStoreInvalidIndex;
+    // The registry takes key names of up to 255 characters.
+    if (std::strlen(indexText) > 255)
+        return kStoreRefused;
+    const std::string soundsPath(SONABELL_SOUNDS_KEY, sizeof SONABELL_SOUNDS_KEY - 2);
+    RegistryKey sounds;
+    LONG rc =
+        RegOpenKeyExA(HKEY_LOCAL_MACHINE, soundsPath.c_str(), 0, KEY_CREATE_SUB_KEY, sounds.out());
+    if (rc == ERROR_ACCESS_DENIED) {
+        *denied = true;
+        return kStoreRefused;
+    }
+    // No Sounds key yet: the write would make it, and no sound can exist.
+    if (rc != ERROR_SUCCESS)
+        return kStoreDone;
+    RegistryKey sound;
+    rc = RegOpenKeyExA(HKEY_LOCAL_MACHINE, (std::string(SONABELL_SOUNDS_KEY) + indexText).c_str(),
+                       0, KEY_QUERY_VALUE, sound.out());
+    if (rc == ERROR_FILE_NOT_FOUND)
+        return kStoreDone;
+    // A key this account may not read is still a key the write would find.
+    return rc == ERROR_SUCCESS || rc == ERROR_ACCESS_DENIED ? kStoreExists : kStoreRefused;
+}
+
 int DeleteSound(const SoundRecord* record) {
     return DeleteSubKey(TextOrEmpty(record->indexText));
 }

@@ -28,6 +28,11 @@ int DeleteSoundNumber(int number);
 int AddSound(const char* indexText, const char* command, const char* soundPath,
              const char* message);
 
+// What WriteSound would answer for this index text, found without writing:
+// kStoreDone, kStoreInvalidIndex, kStoreExists, or kStoreRefused with *denied
+// telling whether the database is read-only for this account.
+int ProbeSoundWrite(const char* indexText, bool* denied);
+
 // The number an index text reads as: leading white space, an optional sign,
 // then digits up to the first non-digit; no digits give 0. Saturates instead
 // of overflowing.

@@ -30,7 +30,7 @@ finish() {
     [ $was_up = 1 ] || "$root/scripts/wine-world.sh" stop "$build" >/dev/null 2>&1 || true
 }
 trap finish EXIT
-for dialog in panel add soundpack about help options error confirm; do
+for dialog in panel add soundpack about help options error confirm report; do
     marker=$work/$dialog.ready
     text=$out/$dialog.txt
     "$SONABELL_WINE_LOADER" "$exe" "$dialog" "Z:${marker//\//\\}" "Z:${text//\//\\}" \

@@ -3,88 +3,46 @@
 #include "database/registry_store.h"
 #include "database/sound_table.h"
 #include "soundpack/diagnostics.h"
+#include "soundpack/pack_reader.h"
 
 #include <windows.h>
 
-#include <cstdio>
 #include <set>
 #include <string>
 
+const char kPackUnreadableText[] =
+    "Could not open the specified install.ini file. Please check that the file exists, and that "
+    "you have the relevant permissions to open it";
+const char kPackNoSoundsText[] =
+    "Could not determine the number of sounds to add. Either the install.ini file adds 0 sounds, "
+    "or the file is in some way corrupt. Please try downloading the soundpack again, and if the "
+    "problem persists, please contact the maker of the soundpack for help.";
+
 namespace {
 
-constexpr int kValueSize = 2048;
-
-// The profile functions look for a bare file name in the Windows directory,
-// the open test in the current one: name the file by its full path so both
-// mean the same file.
-std::string FullPath(const char* path) {
-    char buffer[MAX_PATH];
-    DWORD length = GetFullPathNameA(path, sizeof buffer, buffer, nullptr);
-    if (length == 0)
-        return path;
-    if (length < sizeof buffer)
-        return std::string(buffer, length);
-    std::string full(length, '\0');
-    length = GetFullPathNameA(path, static_cast<DWORD>(full.size()), full.data(), nullptr);
-    if (length == 0 || length >= full.size())
-        return path;
-    full.resize(length);
-    return full;
-}
-
-bool CanOpen(const std::string& path) {
-    FILE* file = std::fopen(path.c_str(), "r");
-    if (!file)
-        return false;
-    std::fclose(file);
-    return true;
-}
-
-// TotalSounds, or what the operation must return at once: -1 for a count
-// that is missing, zero or too large to name a section, 0 for a negative one.
-bool ReadTotal(const std::string& path, int* total, int* result) {
-    *total = static_cast<int>(GetPrivateProfileIntA("Header", "TotalSounds", 0, path.c_str()));
-    if (*total == 0 || *total > kPackMaxSounds) {
-        *result = kPackNoSounds;
-        return false;
-    }
-    if (*total < 0) {
-        *result = kPackDone;
-        return false;
-    }
-    return true;
-}
-
 // What install and uninstall do before their first section: the log line,
-// the full path, the open test and TotalSounds. False, with the result the
-// operation returns, when there is no section to walk.
-bool StartPack(const char* path, std::string* file, int* total, int* result) {
+// then the shared opening. False, with the result the operation returns,
+// when there is no section to walk.
+bool StartPack(const char* path, PackFile* pack, int* result) {
     AppendErrorLog();
-    *file = FullPath(path);
-    if (!CanOpen(*file)) {
-        *result = kPackUnreadable;
-        return false;
-    }
-    return ReadTotal(*file, total, result);
+    return OpenPack(path, pack, result);
 }
 
-// A value into the record field; false when it is missing or empty.
-bool ReadText(const std::string& path, const char* section, const char* key, char** field) {
-    char value[kValueSize] = "";
-    GetPrivateProfileStringA(section, key, "", value, sizeof value, path.c_str());
-    if (value[0] == '\0')
-        return false;
-    SetRecordText(field, value);
-    return true;
+// A value into the record field; absent when it is missing or empty.
+void SetPresentText(char** field, const std::string& value) {
+    if (!value.empty())
+        SetRecordText(field, value.c_str());
 }
 
 // Reads one section into the record and writes it. True when installed;
 // otherwise *code is the write's result, or 0 for an incomplete section.
-bool InstallSection(const std::string& path, const char* section, SoundRecord* record, int* code) {
-    bool complete = ReadText(path, section, "SoundIndex", &record->indexText);
-    complete = ReadText(path, section, "Command", &record->command) && complete;
-    complete = ReadText(path, section, "Filename", &record->filename) && complete;
-    complete = ReadText(path, section, "Message", &record->message) && complete;
+bool InstallSection(const PackFile& pack, int k, SoundRecord* record, PackEntry* entry, int* code) {
+    ReadPackEntry(pack, k, entry);
+    SetPresentText(&record->indexText, entry->index);
+    SetPresentText(&record->command, entry->command);
+    SetPresentText(&record->filename, entry->filename);
+    SetPresentText(&record->message, entry->message);
+    const bool complete = MissingPackKeys(*entry).empty();
     *code = complete ? WriteSound(record) : 0;
     return complete && *code == kStoreDone;
 }
@@ -92,13 +50,12 @@ bool InstallSection(const std::string& path, const char* section, SoundRecord* r
 } // namespace
 
 int InstallSoundpack(const char* path) {
-    std::string file;
-    int total = 0;
+    PackFile pack;
     int result = kPackDone;
-    if (!StartPack(path, &file, &total, &result))
+    if (!StartPack(path, &pack, &result))
         return result;
 
-    for (int k = 1; k <= total; ++k) {
+    for (int k = 1; k <= pack.total; ++k) {
         const int slot = FindFreeSlot();
         if (slot == kNoFreeSlot) {
             AppendErrorReport("Error: The sound database is full (999 sounds); the rest of the "
@@ -113,14 +70,13 @@ int InstallSoundpack(const char* path) {
         }
         soundTable.slots[slot] = record;
 
-        char section[11];
-        wsprintfA(section, "Sound%d", k);
+        PackEntry entry;
         int code = 0;
-        if (InstallSection(file, section, record, &code))
+        if (InstallSection(pack, k, record, &entry, &code))
             continue; // the record stays in its slot
 
         // A section without an index is named by the section itself.
-        const std::string name = record->indexText ? record->indexText : section;
+        const std::string name = entry.index.empty() ? entry.section : entry.index;
         // Out of the table before any message box: its loop may deliver a
         // reload, which would free the record under us.
         soundTable.slots[slot] = nullptr;
@@ -147,10 +103,9 @@ int InstallSoundpack(const char* path) {
 }
 
 int UninstallSoundpack(const char* path) {
-    std::string file;
-    int total = 0;
+    PackFile pack;
     int result = kPackDone;
-    if (!StartPack(path, &file, &total, &result))
+    if (!StartPack(path, &pack, &result))
         return result;
 
     // The table must answer each lookup as the registry now stands. A full
@@ -162,14 +117,13 @@ int UninstallSoundpack(const char* path) {
     bool reloaded = false;
     bool changedSinceReload = false;
     std::set<std::string> deletedNames;
-    for (int k = total; k >= 1; --k) {
+    for (int k = pack.total; k >= 1; --k) {
         char section[11];
         wsprintfA(section, "Sound%d", k);
-        char index[kValueSize] = "";
-        GetPrivateProfileStringA(section, "SoundIndex", "", index, sizeof index, file.c_str());
-        if (index[0] == '\0')
+        const std::string index = ReadPackValue(pack, section, "SoundIndex");
+        if (index.empty())
             continue;
-        const int slot = FindSound(index, kFieldIndexText);
+        const int slot = FindSound(index.c_str(), kFieldIndexText);
         if (slot == kNotFound || deletedNames.count(index))
             continue;
         // The number the entry was written under, read the way the store reads it.

@@ -11,6 +11,10 @@ enum SoundpackResult {
 // Section names are built in 11 characters: "Sound99999" is the last one.
 constexpr int kPackMaxSounds = 99999;
 
+// What the soundpack dialog says when Install refuses a pack whole.
+extern const char kPackUnreadableText[];
+extern const char kPackNoSoundsText[];
+
 int InstallSoundpack(const char* path);
 int UninstallSoundpack(const char* path);
 

@@ -29,7 +29,12 @@ extern int editSlot;            // the table slot being edited, -1 for none
 
 // The soundpack dialog (123).
 INT_PTR CALLBACK SoundpackProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-extern bool soundpackBusy; // an install or uninstall is being handled
+extern bool soundpackBusy; // an install, uninstall or check is being handled
+
+// The check's report (128): checks the pack whose path lParam points to and
+// shows its rows.
+INT_PTR CALLBACK PackReportProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+void ShowPackReport(HWND owner, const std::string& path);
 
 // Shared by the procedures.
 void SetDialogIcon(HWND dialog);

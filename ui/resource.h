@@ -14,6 +14,7 @@
 #define IDD_ERROR 124
 #define IDD_CONFIRM_DELETE 126
 #define IDD_OPTIONS 127
+#define IDD_PACK_REPORT 128
 
 // Artwork.
 #define IDB_BANNER 102
@@ -54,5 +55,12 @@
 #define IDC_LET_FINISH 1033
 #define IDC_SOUNDS_PER_MINUTE 1034 // number box, 0..255
 #define IDC_SOUNDS_PER_MINUTE_SPIN 1035
+// The soundpack dialog's tools for pack makers, and the check's report.
+#define IDC_CHECK_PACK 1036
+#define IDC_SAVE_PACK 1037
+#define IDC_REPORT_LIST 1038
+#define IDC_REPORT_SUMMARY 1039
+#define IDC_COPY 1040
+#define IDC_STOP_CHECK 1041
 
 #endif

@@ -81,7 +81,20 @@ const char kHelpText[] = "SENDING A SOUND\r\n"
                          "SoundPacks, choose the pack's install.ini and click\r\n"
                          "Install. Sounds whose index is taken are skipped\r\n"
                          "and listed. Uninstall with the same file removes\r\n"
-                         "the pack's sounds from the list again.\r\n";
+                         "the pack's sounds from the list again.\r\n"
+                         "\r\n"
+                         "MAKING A SOUNDPACK\r\n"
+                         "Check (in the SoundPacks dialog) reads the INI\r\n"
+                         "you chose as Install would, without installing:\r\n"
+                         "one row per sound says whether it would install,\r\n"
+                         "be skipped and why, or carries a warning (a file\r\n"
+                         "missing or unplayable, a command that cannot be\r\n"
+                         "sent or is shared, a message that would be cut).\r\n"
+                         "Copy puts the rows on the clipboard.\r\n"
+                         "Save as pack... writes all your sounds as a pack\r\n"
+                         "INI and copies their files beside it. Sounds the\r\n"
+                         "INI format cannot hold are listed, not saved.\r\n"
+                         "sonabell-pack.exe does both from a script.\r\n";
 
 } // namespace
 

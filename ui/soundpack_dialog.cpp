@@ -2,11 +2,15 @@
 // INI file lists.
 #include "ui/dialogs.h"
 
+#include "audio/player.h"
 #include "host/plugin.h"
 #include "soundpack/diagnostics.h"
+#include "soundpack/pack_save.h"
 #include "soundpack/soundpack.h"
 #include "ui/panel_state.h"
 #include "ui/resource.h"
+
+#include <commdlg.h>
 
 #include <string>
 
@@ -53,15 +57,8 @@ void Install(HWND dialog) {
         return;
     soundpackBusy = true;
     std::string path = PathText();
-    if (!path.empty() &&
-        ReportPackResult(
-            dialog, InstallSoundpack(path.c_str()),
-            "Could not open the specified install.ini file. Please check that the file exists, "
-            "and that you have the relevant permissions to open it",
-            "Could not determine the number of sounds to add. Either the install.ini file adds 0 "
-            "sounds, or the file is in some way corrupt. Please try downloading the soundpack "
-            "again, and if the problem persists, please contact the maker of the soundpack for "
-            "help."))
+    if (!path.empty() && ReportPackResult(dialog, InstallSoundpack(path.c_str()),
+                                          kPackUnreadableText, kPackNoSoundsText))
         EndDialog(dialog, 1);
     soundpackBusy = false;
 }
@@ -97,6 +94,42 @@ void Uninstall(HWND dialog) {
     soundpackBusy = false;
 }
 
+// Checks the pack without installing it; the report runs the check.
+void Check(HWND dialog) {
+    if (soundpackBusy)
+        return;
+    std::string path = PathText();
+    if (path.empty())
+        return;
+    soundpackBusy = true;
+    ShowPackReport(dialog, path);
+    soundpackBusy = false;
+}
+
+// The database as a pack, to a file the user names; the system's dialog asks
+// before an existing file is replaced.
+void SaveAsPack(HWND dialog) {
+    char path[MAX_PATH] = "";
+    OPENFILENAMEA save = {};
+    save.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
+    save.hwndOwner = dialog;
+    save.lpstrFilter = "INI Files (*.ini)\0*.ini\0All Files (*.*)\0*.*\0";
+    save.lpstrFile = path;
+    save.nMaxFile = sizeof path;
+    save.Flags = OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
+    save.lpstrDefExt = "ini";
+    if (!GetSaveFileNameA(&save))
+        return;
+    PackSaveOutcome outcome;
+    if (!SaveSoundpack(path, SoundFolder(), &outcome)) {
+        MessageBoxA(dialog, (std::string("Could not write ") + path + ".").c_str(), "Save as pack",
+                    MB_OK | MB_ICONERROR);
+        return;
+    }
+    MessageBoxA(dialog, PackSaveOutcomeText(outcome, path).c_str(), "Save as pack",
+                MB_OK | (outcome.problems.empty() ? MB_ICONINFORMATION : MB_ICONWARNING));
+}
+
 void Browse(HWND dialog) {
     BrowseIntoField(dialog, pathEdit, "INI Files (*.ini)\0*.ini\0All Files (*.*)\0*.*\0");
 }
@@ -122,6 +155,12 @@ INT_PTR CALLBACK SoundpackProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
             break;
         case IDC_UNINSTALL:
             Uninstall(dialog);
+            break;
+        case IDC_CHECK_PACK:
+            Check(dialog);
+            break;
+        case IDC_SAVE_PACK:
+            SaveAsPack(dialog);
             break;
         }
         return TRUE;

@@ -107,6 +107,9 @@ const std::vector<Scene>& Scenes() {
         {"options", IDD_OPTIONS, OptionsProc, "Dialog"},
         {"error", IDD_ERROR, ErrorProc, "Sonabell Error Dialog"},
         {"confirm", IDD_CONFIRM_DELETE, OkCancelProc, "Confirm Delete"},
+        // The sample pack checked against the pictures' own sounds.
+        {"report", IDD_PACK_REPORT, PackReportProc, "Soundpack Check",
+         reinterpret_cast<LPARAM>(SONABELL_SAMPLE_PACK)},
     };
     return scenes;
 }

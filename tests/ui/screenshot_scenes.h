@@ -16,6 +16,7 @@ struct Scene {
     int templateId;
     DLGPROC procedure;
     const char* caption;
+    LPARAM parameter; // the dialog's lParam
 };
 
 const std::vector<Scene>& Scenes();

@@ -9,6 +9,9 @@
 #include "ui/panel_state.h"
 #include "ui/resource.h"
 
+#include "recording_engine.h"
+#include "sound_folder.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -262,6 +265,202 @@ TEST_F(SoundpackDialogTest, CommandsWaitWhileAnInstallShowsItsNumberBox) {
     EXPECT_EQ(1u, Openings(driver, kSoundpackDialog));
     EXPECT_FALSE(soundpackBusy);
     DeleteFileA(pack.c_str());
+}
+
+// The report once its check has ended: its rows (columns joined by tabs)
+// and its summary line; then it is closed and the soundpack dialog with it.
+struct ReportSeen {
+    std::vector<std::string> rows;
+    std::string summary;
+};
+
+std::vector<std::string> JoinedRows(HWND list) {
+    std::vector<std::string> joined;
+    for (const auto& row : ListRows(list)) {
+        std::string line;
+        for (size_t i = 0; i < row.size(); ++i)
+            line += (i ? "\t" : "") + row[i];
+        joined.push_back(line);
+    }
+    return joined;
+}
+
+// sonabell-pack with its arguments: its exit code and its output's lines.
+int RunPackTool(const std::string& arguments, std::vector<std::string>* lines) {
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    HANDLE read = nullptr;
+    HANDLE write = nullptr;
+    if (!CreatePipe(&read, &write, &inherit, 0))
+        return -1;
+    SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = write;
+    startup.hStdError = write;
+    PROCESS_INFORMATION process = {};
+    std::string command = std::string("\"") + SONABELL_PACK_TOOL + "\" " + arguments;
+    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+        CloseHandle(read);
+        CloseHandle(write);
+        return -1;
+    }
+    CloseHandle(write);
+    std::string output;
+    char buffer[4096];
+    DWORD got = 0;
+    while (ReadFile(read, buffer, sizeof buffer, &got, nullptr) && got > 0)
+        output.append(buffer, got);
+    CloseHandle(read);
+    WaitForSingleObject(process.hProcess, 30000);
+    DWORD code = 0;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    size_t start = 0;
+    for (size_t end; (end = output.find("\r\n", start)) != std::string::npos; start = end + 2)
+        lines->push_back(output.substr(start, end - start));
+    return static_cast<int>(code);
+}
+
+class PackCheckDialogTest : public SoundpackDialogTest {
+  protected:
+    // Waits, a tick at a time, until the report's check has ended.
+    void ReadWhenDone(HWND report, ReportSeen* seen) {
+        if (IsWindowEnabled(GetDlgItem(report, IDC_STOP_CHECK))) {
+            driver.Later([=] { ReadWhenDone(report, seen); });
+            return;
+        }
+        seen->rows = JoinedRows(GetDlgItem(report, IDC_REPORT_LIST));
+        seen->summary = UiDriver::ControlText(report, IDC_REPORT_SUMMARY);
+        UiDriver::Click(report, IDCANCEL);
+        FinishLater();
+    }
+};
+
+TEST_F(PackCheckDialogTest, HostilePackShowsEveryVerdictAsTheToolPrintsItAndWritesNothing) {
+    GiveSounds({{"5", "hi", "hi.mp3", "Hi"}});
+    testing_support::SoundFolder folder;
+    folder.PointHostHere();
+    folder.AddFile("hello.mp3");
+    folder.AddFile("install.ini", "not a sound");
+    recording_engine::refusedPaths.insert(folder.SoundPath("install.ini"));
+    const std::string before = testing_support::SnapshotRegistry();
+
+    ReportSeen seen;
+    OpenDialog(SONABELL_HOSTILE_PACK, IDC_CHECK_PACK);
+    driver.Expect(kPackReport, [&](HWND report) { ReadWhenDone(report, &seen); });
+    RunPanel();
+
+    const std::string exists = "already exists in database, will not redefine";
+    const std::vector<std::string> expected = {
+        "901\thello\thello.mp3\twould install\t",
+        "902\tb\t\twould be skipped\tmissing or empty key: Filename",
+        "Sound3\tc\tchime.mp3\twould be skipped\tmissing or empty key: SoundIndex, Message",
+        "abc\td\thello.mp3\twould be skipped\tthe database refuses this index (code -3)",
+        "901\tf\thello.mp3\twould be skipped\tindex already used by Sound1 of this pack: " + exists,
+        "906\tgone\tgone.mp3\twarning\tfile not in the sound folder: users would get the "
+        "missing-file line",
+        "907\tnotes\tinstall.ini\twarning\tthe engine cannot open the file: users would get "
+        "the opening-error line",
+        "908\tReload\thello.mp3\twarning\tcommand is the sub-command keyword \"reload\": it "
+        "can never be sent",
+        "909\ttwo words\thello.mp3\twarning\tcommand contains a space: it can never be sent",
+        "910\tdup\thello.mp3\twarning\tcommand also used by Sound11 of this pack",
+        "911\tDUP\thello.mp3\twarning\tcommand also used by Sound10 of this pack",
+        "912\tlong\thello.mp3\twarning\tthe sound line with its message is 1106 bytes: cut to "
+        "1023",
+        "913\thi\thello.mp3\twarning\tcommand also used by sound 5 of the database",
+        "5\tx\thello.mp3\twould be skipped\t" + exists,
+    };
+    EXPECT_EQ(expected, seen.rows);
+    EXPECT_EQ("9 would install, 5 would be skipped, 8 with warnings.", seen.summary);
+    EXPECT_EQ(before, testing_support::SnapshotRegistry());
+    EXPECT_EQ("", errorReport);
+    EXPECT_EQ(0, recording_engine::openStreams);
+    EXPECT_FALSE(soundpackBusy);
+
+    // The tool, on the same pack, database and sound folder, with the real engine.
+    std::vector<std::string> printed;
+    EXPECT_EQ(1, RunPackTool(std::string("check \"") + SONABELL_HOSTILE_PACK + "\" \"" +
+                                 folder.pluginDir() + "\\Sonabell\"",
+                             &printed));
+    std::vector<std::string> rowsAndSummary = seen.rows;
+    rowsAndSummary.push_back(seen.summary);
+    EXPECT_EQ(rowsAndSummary, printed);
+}
+
+TEST_F(PackCheckDialogTest, CancelStopsALongCheckAtOnce) {
+    std::string text = "[Header]\r\nTotalSounds=999\r\n";
+    for (int k = 1; k <= 999; ++k) {
+        const std::string n = std::to_string(k);
+        text += "[Sound" + n + "]\r\nSoundIndex=" + n + "\r\nCommand=c" + n +
+                "\r\nFilename=f.mp3\r\nMessage=m\r\n";
+    }
+    const std::string pack = TempFile("sb_long.ini", text);
+    std::string summary;
+    bool stopEnabled = true;
+    DWORD clicked = 0;
+    DWORD stopped = 0;
+    OpenDialog(pack, IDC_CHECK_PACK);
+    driver.Expect(kPackReport, [&](HWND report) {
+        clicked = GetTickCount();
+        UiDriver::Click(report, IDC_STOP_CHECK);
+        driver.Later([&, report] {
+            stopped = GetTickCount();
+            summary = UiDriver::ControlText(report, IDC_REPORT_SUMMARY);
+            stopEnabled = IsWindowEnabled(GetDlgItem(report, IDC_STOP_CHECK)) != 0;
+            UiDriver::Click(report, IDCANCEL);
+            FinishLater();
+        });
+    });
+    RunPanel();
+    EXPECT_EQ(0u, summary.find("Check cancelled after ")) << summary;
+    EXPECT_FALSE(stopEnabled);
+    // A bound that only a hang misses.
+    EXPECT_LT(stopped - clicked, 1000u);
+    EXPECT_FALSE(soundpackBusy);
+    DeleteFileA(pack.c_str());
+}
+
+TEST_F(PackCheckDialogTest, SaveAsPackReplacesAFileOnlyAfterTheSystemsQuestion) {
+    GiveSounds({{"3", "boo", "boo.mp3", " spaced "}});
+    testing_support::SoundFolder folder;
+    folder.PointHostHere();
+    folder.AddFile("boo.mp3", "the sound");
+    const std::string target = TempFile("sb_saved_pack.ini", "[Extra]\r\nx=1\r\n");
+    const std::string copied = target.substr(0, target.find_last_of('\\') + 1) + "boo.mp3";
+    const std::string before = testing_support::SnapshotRegistry();
+    OpenDialog("", IDC_SAVE_PACK);
+    driver.Expect("Save As", [&](HWND dialog) {
+        // The file name box: a combo box (cmb13) or an edit (edt1).
+        SetDlgItemTextA(dialog, 0x47c, target.c_str());
+        SetDlgItemTextA(dialog, 0x480, target.c_str());
+        UiDriver::Click(dialog, IDOK);
+    });
+    // The file exists: Wine asks in a box without a caption of its own.
+    driver.Expect("Error", UiDriver::Press(IDYES));
+    driver.Expect("Save as pack", [this](HWND box) {
+        UiDriver::Click(box, IDOK);
+        FinishLater();
+    });
+    RunPanel();
+    EXPECT_EQ(0u, driver.Pending());
+    ASSERT_FALSE(driver.seen.empty());
+    EXPECT_EQ("Saved 1 sounds to " + target + ".", driver.SeenTexts().back());
+    std::string saved;
+    if (FILE* file = std::fopen(target.c_str(), "rb")) {
+        char buffer[4096];
+        saved.assign(buffer, std::fread(buffer, 1, sizeof buffer, file));
+        std::fclose(file);
+    }
+    EXPECT_EQ(std::string::npos, saved.find("Extra"));
+    EXPECT_NE(std::string::npos, saved.find("Message=\" spaced \"")) << saved;
+    EXPECT_EQ(0, GetFileAttributesA(copied.c_str()) == INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(before, testing_support::SnapshotRegistry());
+    DeleteFileA(target.c_str());
+    DeleteFileA(copied.c_str());
 }
 
 } // namespace

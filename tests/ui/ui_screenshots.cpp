@@ -3,7 +3,8 @@
 // ScreenshotTextTest against the dialog as it is now), tells the waiting
 // script by creating a marker file, and closes it again a few seconds later.
 // scripts/screenshots.sh runs it once per dialog.
-//   ui_screenshots <about|help|error|confirm|options|panel|add|soundpack> <marker> [<text file>]
+//   ui_screenshots <about|help|error|confirm|options|panel|add|soundpack|report> <marker> [<text
+//   file>]
 #include "host/plugin.h"
 #include "ui/resource.h"
 
@@ -65,6 +66,6 @@ int main(int argc, char** argv) {
     screenshots::PrepareScene(*scene);
     SetTimer(nullptr, 0, 50, Tick);
     DialogBoxParamA(moduleHandle, MAKEINTRESOURCEA(scene->templateId), nullptr, scene->procedure,
-                    0);
+                    scene->parameter);
     return 0;
 }

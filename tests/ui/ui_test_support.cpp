@@ -71,9 +71,11 @@ HWND PanelList(HWND panel) {
 Rows ListRows(HWND list) {
     Rows rows;
     int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    HWND header = reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0));
+    int columnCount = static_cast<int>(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0));
     for (int row = 0; row < count; ++row) {
         std::vector<std::string> columns;
-        for (int column = 0; column < 4; ++column) {
+        for (int column = 0; column < columnCount; ++column) {
             char text[300] = "";
             LVITEMA item = {};
             item.iSubItem = column;

@@ -21,6 +21,7 @@ constexpr const char* kAddSounds = "Add Sounds";
 constexpr const char* kSoundpackDialog = "Install a Soundpack";
 constexpr const char* kOptions = "Dialog";
 constexpr const char* kHelp = "Sonabell Help";
+constexpr const char* kPackReport = "Soundpack Check";
 
 struct Sound {
     std::string index, command, filename, message;
@@ -38,7 +39,7 @@ class UiTest : public testing_support::CleanRegistryTest {
 };
 
 using Rows = std::vector<std::vector<std::string>>;
-// Every row of a list view, each with its four columns.
+// Every row of a list view, each with all its columns.
 Rows ListRows(HWND list);
 std::vector<std::string> ColumnTitles(HWND list);
 // Real mouse input at the middle of a row's column, posted to the list view
