@@ -6,6 +6,7 @@
 
 #include <mmdeviceapi.h>
 
+#include <cwchar>
 #include <new>
 
 #include "audio/engine/output.h"
@@ -22,9 +23,18 @@ const IID kClientInterface = {
 const IID kUnknownInterface = {
     0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
+typedef void(WINAPI* FreeFn)(void*);
+
 // Called on the system's notification thread: it only passes the news on.
+// A default output that is the one already known is no news: some systems
+// repeat the notification whenever anyone lists the devices.
 class Client final : public IMMNotificationClient {
   public:
+    explicit Client(const wchar_t* defaultId) {
+        InitializeCriticalSection(&lock_);
+        std::swprintf(defaultId_, sizeof defaultId_ / sizeof defaultId_[0], L"%ls",
+                      defaultId ? defaultId : L"");
+    }
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
         if (IsEqualIID(iid, kUnknownInterface) || IsEqualIID(iid, kClientInterface)) {
             *out = this;
@@ -53,8 +63,15 @@ class Client final : public IMMNotificationClient {
         SbOutputsDevicesChanged();
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE OnDefaultDeviceChanged(EDataFlow flow, ERole role, LPCWSTR) override {
-        if (flow == eRender && role == eConsole)
+    HRESULT STDMETHODCALLTYPE OnDefaultDeviceChanged(EDataFlow flow, ERole role,
+                                                     LPCWSTR id) override {
+        if (flow != eRender || role != eConsole)
+            return S_OK;
+        EnterCriticalSection(&lock_);
+        bool changed = std::wcscmp(id ? id : L"", defaultId_) != 0;
+        std::swprintf(defaultId_, sizeof defaultId_ / sizeof defaultId_[0], L"%ls", id ? id : L"");
+        LeaveCriticalSection(&lock_);
+        if (changed)
             SbOutputsDefaultChanged();
         return S_OK;
     }
@@ -63,9 +80,28 @@ class Client final : public IMMNotificationClient {
     }
 
   private:
-    virtual ~Client() = default;
+    virtual ~Client() { DeleteCriticalSection(&lock_); }
     volatile LONG refs_ = 1;
+    CRITICAL_SECTION lock_;
+    wchar_t defaultId_[512];
 };
+
+// The system's default output's id now, into id (empty when none).
+void DefaultId(IMMDeviceEnumerator* enumerator, HMODULE ole, wchar_t* id, size_t size) {
+    id[0] = L'\0';
+    IMMDevice* device = nullptr;
+    if (FAILED(enumerator->GetDefaultAudioEndpoint(eRender, eConsole, &device)))
+        return;
+    LPWSTR text = nullptr;
+    auto free =
+        reinterpret_cast<FreeFn>(reinterpret_cast<void*>(GetProcAddress(ole, "CoTaskMemFree")));
+    if (SUCCEEDED(device->GetId(&text)) && text) {
+        std::swprintf(id, size, L"%ls", text);
+        if (free)
+            free(text);
+    }
+    device->Release();
+}
 
 } // namespace
 
@@ -86,7 +122,9 @@ SbEndpointWatch* SbEndpointWatchStart() {
     if (!create || FAILED(create(kEnumeratorClass, nullptr, CLSCTX_INPROC_SERVER,
                                  kEnumeratorInterface, reinterpret_cast<void**>(&enumerator))))
         return nullptr;
-    auto* client = new (std::nothrow) Client;
+    wchar_t id[512];
+    DefaultId(enumerator, ole, id, sizeof id / sizeof id[0]);
+    auto* client = new (std::nothrow) Client(id);
     auto* watch = new (std::nothrow) SbEndpointWatch{enumerator, client};
     if (!client || !watch || FAILED(enumerator->RegisterEndpointNotificationCallback(client))) {
         delete watch;

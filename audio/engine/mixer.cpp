@@ -12,8 +12,8 @@ namespace {
 
 // The ring holds what the device will hear next: at most kAheadSeconds
 // decoded ahead, whatever the file's length.
-constexpr size_t kRingFrames = 16384;
-constexpr double kAheadSeconds = 0.2;
+constexpr size_t kRingFrames = 32768;
+constexpr double kAheadSeconds = 0.4;
 constexpr size_t kChunk = 1024; // frames decoded at a time
 constexpr int kMaxLine = 32;
 constexpr int kMaxSegments = kMaxLine + 4;

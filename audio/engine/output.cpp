@@ -61,7 +61,6 @@ struct Engine {
     // Guarded by lock.
     State state = kClosed;
     LONG attempts = 0; // attempts started (opening, or restarting the stream)
-    LONG givenUp = -1; // the attempt a caller stopped waiting for
     bool wantDevice = false;
     bool forceAttempt = false;
     DWORD lastAttemptAt = 0;
@@ -218,6 +217,8 @@ struct Run {
     DWORD retryAt = 0;
     DWORD lastActivity = 0; // a sound heard or asked for
     bool watching = false;
+    bool notifiedEarly = false;
+    bool notifiedRetry = false;
     SbEndpointWatch* watch = nullptr;
 };
 
@@ -325,10 +326,14 @@ DWORD RetryDelay(int failures) {
     return delay < kMaxRetryMs ? delay : kMaxRetryMs;
 }
 
-void BeginAttempt(Engine* e, const SbChoice& choice) {
+// A device that plays meanwhile (the sound moving to a new default device)
+// keeps the state running: callers go on using it.
+void BeginAttempt(Engine* e, const SbChoice& choice, bool moving = false) {
     EnterCriticalSection(&e->lock);
-    e->state = kOpening;
-    ++e->attempts;
+    if (!moving) {
+        e->state = kOpening;
+        ++e->attempts;
+    }
     e->lastAttemptAt = GetTickCount();
     e->lastChoice = choice;
     LeaveCriticalSection(&e->lock);
@@ -341,11 +346,7 @@ void BeginAttempt(Engine* e, const SbChoice& choice) {
 bool Attempt(Run& r) {
     Engine* e = r.e;
     SbChoice choice = SbChoiceNow();
-    BeginAttempt(e, choice);
-    if (!r.watching && SbChoiceFollowsDefault(choice)) {
-        r.watching = true;
-        r.watch = SbEndpointWatchStart();
-    }
+    BeginAttempt(e, choice, r.device != nullptr);
     char error[160] = "No sound output device was found.";
     Device* up = nullptr;
     for (int i = 0; i < choice.count && !up; ++i) {
@@ -407,6 +408,18 @@ bool Attempt(Run& r) {
     r.device = up;
     SetState(e, kRunning);
     return true;
+}
+
+// Registers for the endpoint notifications once a device that follows the
+// default one plays: after the attempt has answered, as loading the system's
+// device enumerator takes a while, and not on a machine without any device,
+// where it would only cost the system's audio stack for nothing (a sound's
+// own attempt finds a device that comes).
+void Watch(Run& r) {
+    if (!r.watching && r.device && SbChoiceFollowsDefault(r.e->lastChoice)) {
+        r.watching = true;
+        r.watch = SbEndpointWatchStart();
+    }
 }
 
 // Stops the stream of a device that nothing has played on for a while: the
@@ -498,6 +511,13 @@ DWORD WINAPI EngineMain(void* param) {
             r.lastActivity = now;
         bool newDefault = InterlockedExchange(&e->defaultChanged, 0) != 0;
         bool devicesCame = InterlockedExchange(&e->devicesChanged, 0) != 0;
+        // A device that came tries at once, but not again and again: listing
+        // the devices can itself make some systems report a change.
+        r.notifiedEarly = now - e->lastAttemptAt < kSoundRetryGapMs;
+        if ((devicesCame || newDefault) && r.notifiedEarly && state == kRetryWait) {
+            r.retryAt = e->lastAttemptAt + kSoundRetryGapMs;
+            r.notifiedRetry = true; // due even while idle
+        }
         bool canOpen = r.parkedCount == 0;
 
         if (r.device && state == kRunning && !Healthy(r.device)) {
@@ -507,9 +527,10 @@ DWORD WINAPI EngineMain(void* param) {
         if (state == kIdle && (asked || forced) && canOpen) {
             WakeFromIdle(r);
         } else if (state == kRetryWait && canOpen &&
-                   (asked || forced || devicesCame || newDefault ||
-                    (now - r.lastActivity < kIdleAfterMs &&
+                   (asked || forced || ((devicesCame || newDefault) && !r.notifiedEarly) ||
+                    ((now - r.lastActivity < kIdleAfterMs || r.notifiedRetry) &&
                      static_cast<LONG>(now - r.retryAt) >= 0))) {
+            r.notifiedRetry = false;
             Attempt(r);
         } else if (newDefault && r.device && canOpen && SbChoiceFollowsDefault(e->lastChoice)) {
             // The sound moves to the new default device with the ring.
@@ -524,12 +545,14 @@ DWORD WINAPI EngineMain(void* param) {
             GoIdle(r);
         }
         SbMixerDecodeAhead();
+        Watch(r);
 
         state = StateOf(e);
         DWORD timeout = INFINITE;
         if (state == kRunning || state == kOpening) {
             timeout = kWatchMs;
-        } else if (state == kRetryWait && GetTickCount() - r.lastActivity < kIdleAfterMs) {
+        } else if (state == kRetryWait &&
+                   (GetTickCount() - r.lastActivity < kIdleAfterMs || r.notifiedRetry)) {
             LONG left = static_cast<LONG>(r.retryAt - GetTickCount());
             timeout = left > 0 ? static_cast<DWORD>(left) : 0;
         }
@@ -566,8 +589,7 @@ DWORD WINAPI EngineMain(void* param) {
 // Under controlLock. Waits for the engine's answer until boundMs after
 // startTick: a device running (or restarted), or the attempt made for this
 // caller failing. Asks for an attempt when none runs and none was made a
-// moment ago (or always, when forced), and never waits again for an attempt
-// another caller already gave up on.
+// moment ago (or always, when forced).
 bool WaitForDevice(Engine* e, DWORD startTick, DWORD boundMs, bool force) {
     EnterCriticalSection(&e->lock);
     LONG asked = -1;
@@ -578,8 +600,6 @@ bool WaitForDevice(Engine* e, DWORD startTick, DWORD boundMs, bool force) {
             up = true;
             break;
         }
-        if (state == kOpening && e->givenUp == e->attempts && !force)
-            break; // someone waited for this one in vain already
         if (state != kOpening) {
             if (asked >= 0 && e->attempts > asked && state != kIdle)
                 break; // the attempt made for us failed
@@ -594,11 +614,8 @@ bool WaitForDevice(Engine* e, DWORD startTick, DWORD boundMs, bool force) {
             }
         }
         DWORD spent = GetTickCount() - startTick;
-        if (spent >= boundMs) {
-            if (state == kOpening)
-                e->givenUp = e->attempts;
+        if (spent >= boundMs)
             break;
-        }
         LeaveCriticalSection(&e->lock);
         WaitForSingleObject(e->changed, boundMs - spent);
         EnterCriticalSection(&e->lock);
@@ -658,8 +675,6 @@ bool SbOutputStart(int mixRate) {
                 DWORD spent = GetTickCount() - startTick;
                 if (state == kRunning || state == kRetryWait || spent >= kStartWaitMs) {
                     up = state == kRunning;
-                    if (state == kOpening)
-                        e->givenUp = e->attempts;
                     break;
                 }
                 LeaveCriticalSection(&e->lock);

@@ -59,11 +59,24 @@ void HangWhile(SbScriptFault kind) {
     }
 }
 
+// Consumes in real time: every 10 ms or so, as many frames as the clock says
+// went by (a late wake-up is made up for, as a sound card's clock would).
 DWORD WINAPI DeviceMain(void* param) {
     auto* d = static_cast<Device*>(param);
-    std::vector<float> frames(2 * (d->rate / 100 + 1));
-    size_t perPeriod = d->rate / 100;
+    const size_t most = d->rate / 20;
+    std::vector<float> frames(2 * most);
+    LARGE_INTEGER frequency, last, now;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&last);
     while (WaitForSingleObject(d->quit, 10) == WAIT_TIMEOUT) {
+        QueryPerformanceCounter(&now);
+        size_t due =
+            static_cast<size_t>((now.QuadPart - last.QuadPart) * d->rate / frequency.QuadPart);
+        if (due == 0)
+            continue;
+        last.QuadPart += static_cast<LONGLONG>(due) * frequency.QuadPart / d->rate;
+        if (due > most)
+            due = most;
         if (d->silentFromStart || InterlockedCompareExchange(&d->callsLeft, 0, 0) == 0)
             continue;
         if (InterlockedCompareExchange(&d->reportAfter, 0, 0) == 0) {
@@ -76,10 +89,10 @@ DWORD WINAPI DeviceMain(void* param) {
             InterlockedDecrement(&d->callsLeft);
         if (InterlockedCompareExchange(&d->reportAfter, 0, 0) > 0)
             InterlockedDecrement(&d->reportAfter);
-        d->render(d->user, frames.data(), perPeriod);
+        d->render(d->user, frames.data(), due);
         EnterCriticalSection(&lock);
-        periods.push_back({GetTickCount(), consumed.size() / 2, perPeriod});
-        consumed.insert(consumed.end(), frames.begin(), frames.begin() + 2 * perPeriod);
+        periods.push_back({GetTickCount(), consumed.size() / 2, due});
+        consumed.insert(consumed.end(), frames.begin(), frames.begin() + 2 * due);
         LeaveCriticalSection(&lock);
     }
     SbEndModuleThread();

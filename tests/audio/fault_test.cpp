@@ -201,6 +201,29 @@ INSTANTIATE_TEST_SUITE_P(Faults, ScriptedFault, ::testing::ValuesIn(kScenarios),
                              return std::string(p.param.name);
                          });
 
+// 10 s after the last sound the stream stops and the engine's thread sleeps
+// without a time-out; the next sound starts it again and is heard.
+TEST(ScriptedIdle, TheStreamStopsAndTheNextSoundStartsIt) {
+    SetEnvironmentVariableA("SONABELL_AUDIO_OUTPUT", "script");
+    ASSERT_EQ(FSOUND_Init(44100, 32, 0), 1);
+    FSOUND_STREAM* beep = FSOUND_Stream_OpenFile(Media("short-2000.mp3").c_str(), 0, 0);
+    ASSERT_EQ(FSOUND_Stream_Play(FSOUND_FREE, beep), 1);
+    Sleep(10500 + 500); // the sound's length, then the idle time
+    EXPECT_EQ(SbScriptOpenDevices(), 0) << "the stream still runs";
+    long wakeups = SbEngineWakeups();
+    Sleep(1000);
+    EXPECT_EQ(SbEngineWakeups(), wakeups) << "the idle engine woke up by itself";
+    Take();
+    DWORD before = GetTickCount();
+    LONGLONG start = Now();
+    EXPECT_EQ(FSOUND_Stream_Play(FSOUND_FREE, beep), 1);
+    EXPECT_LT(MsSince(start), kPlayBoundMs);
+    Sleep(800);
+    EXPECT_GT(Take().LoudFrames(before, GetTickCount()), 0.45 * 44100);
+    FSOUND_Close();
+    SetEnvironmentVariableA("SONABELL_AUDIO_OUTPUT", nullptr);
+}
+
 // Sessions that end while a device hangs in its stop or its open: every call
 // within its bound, one abandoned device at most, and once the hangs are
 // over the threads and handles of before.
