@@ -87,14 +87,14 @@ void BenchIdleAndFaults(const std::string& mediaDir) {
     const struct {
         SbScriptFault fault;
         const char* name;
-    } faults[] = {{kSbScriptNeverCalls, "never calls back"},
+    } faults[] = {{kSbScriptNeverCalls, "opens, never calls back"},
                   {kSbScriptStopsAfter, "stops after 3 callbacks"},
-                  {kSbScriptHangsInStop, "hangs 1.5 s in its stop"},
-                  {kSbScriptHangsInOpen, "hangs 1.5 s in its open"},
-                  {kSbScriptDefaultChange, "default device changes"}};
+                  {kSbScriptHangsInStop, "stop hangs 1.5 s"},
+                  {kSbScriptHangsInOpen, "open hangs 1.5 s"},
+                  {kSbScriptDefaultChange, "default device changed"}};
     int place = kPlaceReceiveNotify + 5;
     for (const auto& f : faults) {
-        std::string label = std::string("longest FSOUND_Stream_Play, device ") + f.name;
+        std::string label = std::string("longest FSOUND_Stream_Play, scripted fault: ") + f.name;
         BenchRow(place++, label.c_str(), LongestPlayDuring(f.fault, clip), "ms");
         Sleep(1600); // the hang ends
     }
