@@ -94,7 +94,7 @@ void BenchIdleAndFaults(const std::string& mediaDir) {
                   {kSbScriptDefaultChange, "default device changed"}};
     int place = kPlaceReceiveNotify + 5;
     for (const auto& f : faults) {
-        std::string label = std::string("longest FSOUND_Stream_Play, scripted fault: ") + f.name;
+        std::string label = std::string("longest FSOUND_Stream_Play, fault: ") + f.name;
         BenchRow(place++, label.c_str(), LongestPlayDuring(f.fault, clip), "ms");
         Sleep(1600); // the hang ends
     }
