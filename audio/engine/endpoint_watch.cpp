@@ -6,7 +6,6 @@
 
 #include <mmdeviceapi.h>
 
-#include <cwchar>
 #include <new>
 
 #include "audio/engine/output.h"
@@ -25,6 +24,22 @@ const IID kUnknownInterface = {
 
 typedef void(WINAPI* FreeFn)(void*);
 
+// Copies an id, cut to size; and compares two. By hand: the C library's wide
+// functions are not all in XP's msvcrt.
+void CopyId(wchar_t* to, size_t size, const wchar_t* from) {
+    size_t i = 0;
+    for (; from && from[i] && i + 1 < size; ++i)
+        to[i] = from[i];
+    to[i] = L'\0';
+}
+
+bool SameId(const wchar_t* a, const wchar_t* b) {
+    size_t i = 0;
+    for (; a[i] && a[i] == b[i]; ++i) {
+    }
+    return a[i] == b[i];
+}
+
 // Called on the system's notification thread: it only passes the news on.
 // A default output that is the one already known is no news: some systems
 // repeat the notification whenever anyone lists the devices.
@@ -32,8 +47,7 @@ class Client final : public IMMNotificationClient {
   public:
     explicit Client(const wchar_t* defaultId) {
         InitializeCriticalSection(&lock_);
-        std::swprintf(defaultId_, sizeof defaultId_ / sizeof defaultId_[0], L"%ls",
-                      defaultId ? defaultId : L"");
+        CopyId(defaultId_, sizeof defaultId_ / sizeof defaultId_[0], defaultId);
     }
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
         if (IsEqualIID(iid, kUnknownInterface) || IsEqualIID(iid, kClientInterface)) {
@@ -68,8 +82,8 @@ class Client final : public IMMNotificationClient {
         if (flow != eRender || role != eConsole)
             return S_OK;
         EnterCriticalSection(&lock_);
-        bool changed = std::wcscmp(id ? id : L"", defaultId_) != 0;
-        std::swprintf(defaultId_, sizeof defaultId_ / sizeof defaultId_[0], L"%ls", id ? id : L"");
+        bool changed = !SameId(id ? id : L"", defaultId_);
+        CopyId(defaultId_, sizeof defaultId_ / sizeof defaultId_[0], id);
         LeaveCriticalSection(&lock_);
         if (changed)
             SbOutputsDefaultChanged();
@@ -96,7 +110,7 @@ void DefaultId(IMMDeviceEnumerator* enumerator, HMODULE ole, wchar_t* id, size_t
     auto free =
         reinterpret_cast<FreeFn>(reinterpret_cast<void*>(GetProcAddress(ole, "CoTaskMemFree")));
     if (SUCCEEDED(device->GetId(&text)) && text) {
-        std::swprintf(id, size, L"%ls", text);
+        CopyId(id, size, text);
         if (free)
             free(text);
     }
