@@ -11,5 +11,11 @@ bool SbEngineIsPlaying(FSOUND_STREAM* stream);
 double SbEngineFirstMixDelayMs();
 // The rate the device mixes at; 0 when the engine is not running.
 unsigned SbEngineMixRate();
+// Periods the device found the decode-ahead ring dry mid-stream, ever.
+long SbEngineUnderruns();
+// Times the engine's thread woke up, ever (none while idle).
+long SbEngineWakeups();
+// Device shutdowns that outlasted their wait and still run (at most one).
+long SbEngineStuckShutdowns();
 
 #endif

@@ -10,6 +10,7 @@
 #include "audio/engine/engine_probe.h"
 #include "audio/engine/mixer.h"
 #include "audio/engine/output.h"
+#include "audio/engine/output_choice.h"
 #include "audio/engine/stream_source.h"
 #include "audio/engine_controls.h"
 #include "audio/fsound.h"
@@ -23,6 +24,19 @@ constexpr int kChimeRate = 44100;
 constexpr unsigned long kCodecOpenWaitMs = 450;
 // How long a stop waits for the codec thread to let the codecs go.
 constexpr unsigned long kCodecStopWaitMs = 2000;
+// A sound is answered within this: the host's thread is the chat's. A little
+// is kept back for the caller's own work around the call.
+constexpr DWORD kSoundBoundMs = 130;
+
+// Starts a sound so that it is heard from its start or not at all: a device
+// runs (or restarts) within the bound, and takes the sound's first frames
+// within it too; otherwise the sound is withdrawn.
+template <typename StartFn> bool StartHeard(StartFn start) {
+    DWORD startTick = GetTickCount();
+    if (SbMixerRate() == 0 || !SbOutputEnsure(startTick, kSoundBoundMs))
+        return false;
+    return start() && SbOutputConfirmStart(startTick, kSoundBoundMs);
+}
 } // namespace
 
 extern "C" {
@@ -30,14 +44,14 @@ extern "C" {
 signed char FSOUND_API FSOUND_SetOutput(int type) {
     if (type < FSOUND_OUTPUT_NOSOUND || type > FSOUND_OUTPUT_DSOUND)
         return 0;
-    SbOutputSetType(type); // takes effect at the next device the engine opens
+    SbChoiceSetType(type); // takes effect at the next device the engine opens
     return 1;
 }
 
 signed char FSOUND_API FSOUND_SetDriver(int driver) {
     if (driver < 0)
         return 0;
-    SbOutputSetDriver(driver);
+    SbChoiceSetDriver(driver);
     return 1;
 }
 
@@ -56,12 +70,10 @@ FSOUND_STREAM* FSOUND_API FSOUND_Stream_OpenFile(const char* path, unsigned int,
     return source ? SbMixerOpen(source) : nullptr;
 }
 
-// Returns 0, so the plug-in says the sound could not be played, when no
-// device plays and none can be opened now.
+// Returns 0, so the plug-in says the sound could not be played, unless the
+// sound is heard from its start.
 int FSOUND_API FSOUND_Stream_Play(int, FSOUND_STREAM* handle) {
-    if (!handle || SbMixerRate() == 0 || !SbOutputEnsure())
-        return 0;
-    return SbMixerPlay(handle) ? 1 : 0;
+    return handle && StartHeard([&] { return SbMixerPlay(handle); }) ? 1 : 0;
 }
 
 signed char FSOUND_API FSOUND_Stream_Close(FSOUND_STREAM* handle) {
@@ -89,6 +101,18 @@ unsigned SbEngineMixRate() {
     return SbMixerRate();
 }
 
+long SbEngineUnderruns() {
+    return SbMixerUnderruns();
+}
+
+long SbEngineWakeups() {
+    return SbOutputWakeups();
+}
+
+long SbEngineStuckShutdowns() {
+    return SbOutputStuckShutdowns();
+}
+
 void SbEngineSetVolume(int percent) {
     SbMixerSetVolume(percent);
 }
@@ -97,10 +121,15 @@ int SbEngineVolume() {
     return SbMixerVolume();
 }
 
+// A sound that waits its turn is not confirmed: what waits in the line when
+// the device is lost is dropped with what plays.
 SbQueueResult SbEngineQueueStream(FSOUND_STREAM* stream, int maxWaiting) {
-    if (!stream || SbMixerRate() == 0 || !SbOutputEnsure())
-        return kSbQueueFailed;
-    return SbMixerQueue(stream, maxWaiting);
+    SbQueueResult result = kSbQueueFailed;
+    bool ok = stream && StartHeard([&] {
+                  result = SbMixerQueue(stream, maxWaiting);
+                  return result != kSbQueueFailed;
+              });
+    return ok || result == kSbQueueFull ? result : kSbQueueFailed;
 }
 
 bool SbEngineStreamPending(FSOUND_STREAM* stream) {
@@ -118,9 +147,9 @@ bool SbEnginePlayChime(char* reason, std::size_t size) {
     };
     if (!SbOutputRunning())
         SbOutputStart(kChimeRate);
-    if (SbMixerRate() == 0 || !SbOutputEnsure())
+    if (SbMixerRate() == 0 || !SbOutputEnsure(GetTickCount(), kSoundBoundMs))
         return fail("No sound output device could be opened.");
-    if (!SbMixerPlayChime())
+    if (!StartHeard([] { return SbMixerPlayChime(); }))
         return fail("The chime could not be started.");
     if (reason && size > 0)
         reason[0] = '\0';

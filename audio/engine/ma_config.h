@@ -11,9 +11,9 @@
 #define MA_NO_ENGINE
 #define MA_ENABLE_ONLY_SPECIFIC_BACKENDS
 #ifdef _WIN32
-// DirectSound is driven by the engine itself (dsound_output.*).
+// DirectSound and WinMM are driven by the engine itself (dsound_output.*,
+// winmm_output.*).
 #define MA_ENABLE_WASAPI
-#define MA_ENABLE_WINMM
 #define MA_ENABLE_NULL
 #else
 // Off Windows only the decoding half is built (tests and fuzzing).

@@ -12,8 +12,8 @@ namespace {
 
 // The ring holds what the device will hear next: at most kAheadSeconds
 // decoded ahead, whatever the file's length.
-constexpr size_t kRingFrames = 16384;
-constexpr double kAheadSeconds = 0.2;
+constexpr size_t kRingFrames = 32768;
+constexpr double kAheadSeconds = 0.4;
 constexpr size_t kChunk = 1024; // frames decoded at a time
 constexpr int kMaxLine = 32;
 constexpr int kMaxSegments = kMaxLine + 4;
@@ -43,7 +43,6 @@ struct Segment {
 volatile LONG onceState = 0;
 CRITICAL_SECTION decodeLock;
 CRITICAL_SECTION mixLock;
-HANDLE wake = nullptr;
 
 // Guarded by mixLock.
 Stream* streams = nullptr;
@@ -52,6 +51,12 @@ Stream chime = {0, nullptr, kIdle, false, false, nullptr};
 unsigned rate = 0;
 unsigned session = 0;
 const void* attached = nullptr;
+// The running engine's events (owned by it): wake when the ring runs low,
+// mixed when a sound started has reached the device.
+HANDLE wake = nullptr;
+HANDLE mixed = nullptr;
+LONG soundsMixed = 0; // sounds whose first frames a device took
+LONG underruns = 0;   // periods the ring ran dry while a stream was decoding
 Stream* decoding = nullptr;
 unsigned decodeGeneration = 0; // changes whenever `decoding` is taken away
 Stream* line[kMaxLine];
@@ -82,7 +87,13 @@ volatile LONG volumePercent = 100;
 void InitOnce() {
     InitializeCriticalSection(&decodeLock);
     InitializeCriticalSection(&mixLock);
-    wake = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+}
+
+// Under mixLock, so the event cannot be closed meanwhile: the engine's stop
+// forgets it under the same lock before the engine lets it go.
+void WakeEngine() {
+    if (wake)
+        SetEvent(wake);
 }
 
 void EnsureInit() {
@@ -260,8 +271,8 @@ bool StartNow(Stream* s) {
     playTick = Now();
     firstMixTick = 0;
     awaitingFirstMix = true;
+    WakeEngine();
     LeaveCriticalSection(&mixLock);
-    SetEvent(wake);
     return true;
 }
 
@@ -306,13 +317,13 @@ bool SbMixerClose(FSOUND_STREAM* handle) {
             ++decodeGeneration;
         }
     }
+    WakeEngine();
     LeaveCriticalSection(&mixLock);
     LeaveCriticalSection(&decodeLock);
     if (!found)
         return false;
     SbSourceClose(found->source);
     delete found;
-    SetEvent(wake);
     return true;
 }
 
@@ -375,11 +386,11 @@ SbQueueResult SbMixerQueue(FSOUND_STREAM* handle, int maxWaiting) {
         line[lineCount++] = s;
         result = kSbQueueWaiting;
     }
+    WakeEngine();
     LeaveCriticalSection(&mixLock);
     if (startNow)
         result = StartNow(s) ? kSbQueuePlaying : kSbQueueFailed;
     LeaveCriticalSection(&decodeLock);
-    SetEvent(wake);
     return result;
 }
 
@@ -429,13 +440,15 @@ int SbMixerVolume() {
     return static_cast<int>(InterlockedCompareExchange(&volumePercent, 0, 0x7fffffff));
 }
 
-void SbMixerStart(unsigned mixRate, unsigned newSession) {
+void SbMixerStart(unsigned mixRate, unsigned newSession, void* wakeEvent, void* mixedEvent) {
     EnsureInit();
     EnterCriticalSection(&mixLock);
     FlushAll();
     rate = mixRate;
     session = newSession;
     attached = nullptr;
+    wake = static_cast<HANDLE>(wakeEvent);
+    mixed = static_cast<HANDLE>(mixedEvent);
     fading = faded = false;
     LeaveCriticalSection(&mixLock);
 }
@@ -447,6 +460,7 @@ void SbMixerStop() {
     rate = 0;
     session = 0;
     attached = nullptr;
+    wake = mixed = nullptr;
     LeaveCriticalSection(&mixLock);
 }
 
@@ -502,9 +516,38 @@ void SbMixerDropHeard() {
     LeaveCriticalSection(&mixLock);
 }
 
-void* SbMixerWakeEvent() {
+bool SbMixerSounding() {
     EnsureInit();
-    return wake;
+    EnterCriticalSection(&mixLock);
+    bool sounding = segmentCount > 0 || decoding;
+    LeaveCriticalSection(&mixLock);
+    return sounding;
+}
+
+long SbMixerSoundsMixed() {
+    return InterlockedCompareExchange(&soundsMixed, 0, 0);
+}
+
+long SbMixerUnderruns() {
+    return InterlockedCompareExchange(&underruns, 0, 0);
+}
+
+bool SbMixerStartMixed() {
+    EnsureInit();
+    EnterCriticalSection(&mixLock);
+    bool done = !awaitingFirstMix;
+    LeaveCriticalSection(&mixLock);
+    return done;
+}
+
+bool SbMixerWithdrawUnmixed() {
+    EnsureInit();
+    EnterCriticalSection(&mixLock);
+    bool withdraw = awaitingFirstMix;
+    if (withdraw)
+        FlushAll();
+    LeaveCriticalSection(&mixLock);
+    return withdraw;
 }
 
 namespace {
@@ -556,13 +599,9 @@ void SbMixerDecodeAhead() {
 
 void SbMixerRender(const void* device, float* out, size_t frameCount) {
     EnsureInit();
-    // The engine's thread fell behind (a machine busy with other work):
-    // this period is decoded here rather than heard as a gap.
-    EnterCriticalSection(&mixLock);
-    bool behind = device == attached && decoding && ringCount < frameCount;
-    LeaveCriticalSection(&mixLock);
-    if (behind)
-        DecodeUpTo(frameCount < kRingFrames ? frameCount : kRingFrames);
+    // Only mixLock, and only for a copy: a file read (decodeLock) can take
+    // as long as a disk or a network share likes, and a device kept waiting
+    // that long would be taken for lost. A ring run dry is heard as a gap.
     EnterCriticalSection(&mixLock);
     if (device != attached || !device) {
         LeaveCriticalSection(&mixLock);
@@ -576,6 +615,8 @@ void SbMixerRender(const void* device, float* out, size_t frameCount) {
         out[2 * i + 1] = from[1];
     }
     std::memset(out + 2 * n, 0, (frameCount - n) * 2 * sizeof(float));
+    if (n < frameCount && decoding)
+        ++underruns;
     ringRead = (ringRead + n) % kRingFrames;
     ringCount -= n;
     size_t left = n;
@@ -597,9 +638,13 @@ void SbMixerRender(const void* device, float* out, size_t frameCount) {
     if (awaitingFirstMix && n > 0) {
         firstMixTick = Now();
         awaitingFirstMix = false;
+        ++soundsMixed;
+        if (mixed)
+            SetEvent(mixed);
     }
     soundedToTheEnd = n == frameCount && frameCount > 0;
-    bool wantMore = decoding && ringCount < AheadFrames() / 2;
+    if (decoding && ringCount < AheadFrames() / 2)
+        WakeEngine();
     bool fadeNow = fading && !faded;
     bool silent = faded;
     if (fadeNow)
@@ -609,8 +654,6 @@ void SbMixerRender(const void* device, float* out, size_t frameCount) {
         std::memset(out, 0, frameCount * 2 * sizeof(float));
         return;
     }
-    if (wantMore)
-        SetEvent(wake);
 
     // The volume, ramped over this period when it changed.
     float target = fadeNow ? 0.0f : static_cast<float>(SbMixerVolume()) / 100.0f;

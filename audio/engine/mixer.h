@@ -3,7 +3,7 @@
 // the device's callback copies from the ring and applies the volume, so a
 // slow disk or a decoder's bad moment never makes the device wait. Should the
 // engine's thread fall behind all the same (a machine busy with other work),
-// the callback decodes the period itself rather than play a gap.
+// the callback plays silence for what is missing and counts an underrun.
 //
 // Locks: decodeLock is held while a stream's source is read, so a stream can
 // be closed safely; mixLock guards everything else and is the only lock the
@@ -39,7 +39,10 @@ int SbMixerVolume();
 // The engine's side. A session is one run of the engine, from its start to
 // its stop; a device attaches to the session that opened it, so a device
 // left behind by an earlier session can never be heard in a later one.
-void SbMixerStart(unsigned rate, unsigned session);
+// wakeEvent is set when the ring runs low or a sound starts, mixedEvent when
+// a sound started has reached a device; both belong to the engine, which
+// keeps them until after the stop.
+void SbMixerStart(unsigned rate, unsigned session, void* wakeEvent, void* mixedEvent);
 void SbMixerStop(); // ends everything heard; nothing starts until the next start
 unsigned SbMixerRate();
 bool SbMixerAttach(const void* device, unsigned session);
@@ -49,9 +52,14 @@ void SbMixerDropHeard(); // the device was lost: what plays and waits ends unhea
 // (no click), silence after. Waits for it at most maxWaitMs; true when done.
 bool SbMixerFadeOut(unsigned long maxWaitMs);
 void SbMixerDecodeAhead(); // the engine's thread: tops the ring up
-// The event the engine's thread sleeps on; the mixer sets it when the ring
-// runs low. Created once, never closed.
-void* SbMixerWakeEvent();
+bool SbMixerSounding();    // something is heard or waits to be
+long SbMixerSoundsMixed(); // sounds started that reached a device, ever
+long SbMixerUnderruns();   // periods the ring ran dry mid-stream, ever
+// The sound started last has reached a device (or none is pending).
+bool SbMixerStartMixed();
+// If the sound started last has not reached a device yet, it never will:
+// everything heard or waiting ends. True when it was withdrawn.
+bool SbMixerWithdrawUnmixed();
 
 // The device's callback: frameCount stereo float frames into out; silence
 // unless device is the attached one.

@@ -5,618 +5,683 @@
 #include <objbase.h>
 
 #include <cstdio>
-#include <cstring>
 #include <new>
-#include <vector>
 
 #include "audio/engine/capture_wav.h"
-#include "audio/engine/dsound_output.h"
-#include "audio/engine/ma_config.h"
+#include "audio/engine/endpoint_watch.h"
 #include "audio/engine/mixer.h"
+#include "audio/engine/module_thread.h"
+#include "audio/engine/output_choice.h"
 #include "audio/engine/run_once.h"
-#include "audio/engine/winmm_output.h"
-#include "audio/fsound.h"
 
 namespace {
 
 // A device that has not called back for this long is lost (the longest
 // period of any output is 40 ms, so even a busy machine calls back sooner).
 constexpr DWORD kLostAfterMs = 500;
-// A sound that finds the device silent this long waits for a sign of life
-// before the device is opened again.
-constexpr DWORD kQuietMs = 200;
-// Retries while no device opens: from kFirstRetryMs, doubling to kMaxRetryMs.
+// A device opened (or restarted) that has not called back within this long
+// did not start: a failed attempt.
+constexpr DWORD kFirstCallMs = 500;
+// Retries while no device opens: at once after a device that had been heard
+// is lost, then from kFirstRetryMs doubling to kMaxRetryMs.
 constexpr DWORD kFirstRetryMs = 250;
 constexpr DWORD kMaxRetryMs = 30000;
 // A sound may ask for an attempt of its own this long after the last one.
 constexpr DWORD kSoundRetryGapMs = 500;
-// How long a caller waits for an attempt it asked for.
-constexpr DWORD kStartWaitMs = 2000;
-constexpr DWORD kEnsureWaitMs = 1500;
-// How long a device that will not shut down is helped before it is left.
+// The stream stops this long after the last sound ended.
+constexpr DWORD kIdleAfterMs = 10000;
+// How often the thread looks at a running device.
+constexpr DWORD kWatchMs = 100;
+// How long a shutdown is helped and waited for before it is left to itself.
 constexpr DWORD kShutdownHelpMs = 450;
+// How long a session's end waits to shut a parked device down in turn.
+constexpr DWORD kParkedWaitMs = 5000;
+// FSOUND_Init's wait for a device, within its 500 ms.
+constexpr DWORD kStartWaitMs = 450;
 // How long FSOUND_Close waits for the engine's thread, and before that for
 // the sound heard to fade out (two of the longest periods).
 constexpr DWORD kStopWaitMs = 800;
 constexpr DWORD kFadeWaitMs = 90;
 
-enum Kind { kSystem, kSilent, kCapture };
+enum State { kClosed, kOpening, kRunning, kIdle, kLost, kRetryWait };
 
-// What to open: chosen by the plug-in, or by SONABELL_AUDIO_OUTPUT.
-struct Choice {
-    Kind kind = kSystem;
-    ma_backend backends[3] = {};
-    ma_uint32 backendCount = 0;
-    int driverIndex = 0;
-    std::vector<char> capturePath;
+// One session's engine. Held by the session (until the stop), by its thread
+// and by every device it opened; the last to let go deletes it, so a thread
+// abandoned in a driver keeps its own events and never shares a later
+// session's.
+struct Engine {
+    volatile LONG refs = 1;
+    unsigned session = 0;
+    unsigned rate = 0;
+    HANDLE quit = nullptr;    // manual reset: the session ended
+    HANDLE wake = nullptr;    // requests, notifications, the ring running low
+    HANDLE changed = nullptr; // the state changed: for the caller waiting
+    HANDLE mixed = nullptr;   // a sound started reached a device
+    CRITICAL_SECTION lock;
+    // Guarded by lock.
+    State state = kClosed;
+    LONG attempts = 0; // attempts started (opening, or restarting the stream)
+    bool wantDevice = false;
+    bool forceAttempt = false;
+    DWORD lastAttemptAt = 0;
+    SbChoice lastChoice;
+    // Set by any thread, read by the engine's.
+    volatile LONG defaultChanged = 0;
+    volatile LONG devicesChanged = 0;
 };
 
-// One opened device, owned by the engine's thread until it is retired, then
-// by the thread that shuts it down.
-struct Output {
-    ma_context context;
-    ma_device device;
-    bool contextReady = false;
-    bool deviceReady = false;
-    SbDsOutput* ds = nullptr; // DirectSound is driven by the engine itself
-    SbWmOutput* wm = nullptr; // and so is WinMM
-    bool silent = false;      // the silent device: nothing to lose, never reopened
-    unsigned session = 0;
+// One opened output. Its callback runs on the output's thread; everything
+// else about it on the engine's thread until it is retired, then on its
+// shutdown thread.
+struct Device {
+    const SbOutputOps* ops = nullptr;
+    void* output = nullptr;
+    Engine* engine = nullptr;
     SbCapture* capture = nullptr;
-    volatile LONG retired = 0;
-    volatile LONG stoppedByItself = 0;
-    volatile LONG shuttingDown = 0;
+    bool silent = false; // nothing to lose: never taken for lost
+    bool paused = false;
+    HANDLE called = nullptr; // manual reset: the first callback came
+    volatile LONG calls = 0;
     volatile DWORD lastCallback = 0;
-    // What a stuck shutdown is helped with (see Retire).
-    HANDLE heldEvent = nullptr;
-    HANDLE uninitDone = nullptr;
-    HANDLE helperGone = nullptr;
+    long mixedAtStart = 0; // the mixer's count of sounds heard when it came up
+};
+
+// A device being shut down: owned by its shutdown thread and by the engine
+// thread that helps it, the last of them frees it.
+struct Shutdown {
+    volatile LONG refs = 2;
+    volatile LONG abandoned = 0; // 1 once its wait ran out, 2 once it ended
+    Device* device = nullptr;
+    HANDLE held = nullptr; // the output's stuck event, set to help a close
 };
 
 volatile LONG onceState = 0;
 CRITICAL_SECTION controlLock; // the callers' side: start, stop, ensure
-CRITICAL_SECTION choiceLock;  // the choice and the last error, briefly
-
-// Guarded by choiceLock.
-int outputType = FSOUND_OUTPUT_WINMM;
-int driverIndex = 0;
-char lastError[160] = "";
-// The last choice that found no device, and when: a host that initialises
-// the plug-in again at once does not try the same outputs again at once.
-char failedChoice[64] = "";
-DWORD failedAt = 0;
+CRITICAL_SECTION currentLock; // `current`, briefly
 
 // Guarded by controlLock.
+Engine* engine = nullptr;
 HANDLE engineThread = nullptr;
-int engineRate = 0;
+unsigned lastSession = 0;
 
-// Shared with the engine's thread.
-volatile LONG currentSession = 0; // 0 while no engine runs
-volatile LONG quitSession = 0;    // the engine of this session is asked to end
-volatile LONG attemptsAsked = 0;
-volatile LONG attemptsDone = 0;
-volatile LONG deviceUp = 0;
-volatile LONG deviceSilent = 0; // the device that plays is the silent one
-volatile DWORD lastAttempt = 0;
-volatile DWORD lastCallback = 0; // of the device that plays now
+// Guarded by currentLock: the session's engine, for notifications.
+Engine* current = nullptr;
+
+volatile LONG wakeups = 0;
+volatile LONG stuckShutdowns = 0;
+// One shutdown at a time in the whole process: 1 while a shutdown thread
+// runs. So at most one device is ever left stuck in a driver.
+volatile LONG shutdownSlot = 0;
 
 void InitOnce() {
     InitializeCriticalSection(&controlLock);
-    InitializeCriticalSection(&choiceLock);
+    InitializeCriticalSection(&currentLock);
 }
 
 void EnsureInit() {
     SbRunOnce(&onceState, InitOnce);
 }
 
-LONG Read(volatile LONG* v) {
-    return InterlockedCompareExchange(v, 0, 0);
+void Release(Engine* e) {
+    if (InterlockedDecrement(&e->refs) != 0)
+        return;
+    CloseHandle(e->quit);
+    CloseHandle(e->wake);
+    CloseHandle(e->changed);
+    CloseHandle(e->mixed);
+    DeleteCriticalSection(&e->lock);
+    delete e;
 }
 
-void SetError(const char* text) {
-    EnterCriticalSection(&choiceLock);
-    std::snprintf(lastError, sizeof lastError, "%s", text);
-    LeaveCriticalSection(&choiceLock);
+Engine* NewEngine(unsigned session, unsigned rate) {
+    auto* e = new (std::nothrow) Engine;
+    if (!e)
+        return nullptr;
+    e->session = session;
+    e->rate = rate;
+    e->quit = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    e->wake = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    e->changed = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    e->mixed = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    InitializeCriticalSection(&e->lock);
+    if (!e->quit || !e->wake || !e->changed || !e->mixed) {
+        Release(e);
+        return nullptr;
+    }
+    return e;
 }
 
-// What was tried, in a few characters: the outputs in order and the driver.
-void Describe(const Choice& choice, char* text, size_t size) {
-    std::snprintf(text, size, "%d:%d,%d,%d:%d", static_cast<int>(choice.kind),
-                  static_cast<int>(choice.backends[0]), static_cast<int>(choice.backends[1]),
-                  static_cast<int>(choice.backends[2]), choice.driverIndex);
+void SetState(Engine* e, State state) {
+    EnterCriticalSection(&e->lock);
+    e->state = state;
+    LeaveCriticalSection(&e->lock);
+    SetEvent(e->changed);
 }
 
-// SONABELL_AUDIO_OUTPUT: "silent", "capture:<WAV path>", "wasapi", "dsound"
-// or "winmm". False when unset or not one of these.
-bool ReadOverride(Choice& choice) {
-    char small[1];
-    DWORD need = GetEnvironmentVariableA("SONABELL_AUDIO_OUTPUT", small, 0);
-    if (need == 0)
-        return false;
-    std::vector<char> value(need + 1, '\0');
-    if (GetEnvironmentVariableA("SONABELL_AUDIO_OUTPUT", value.data(), need + 1) >= need + 1)
-        return false;
-    const char* v = value.data();
-    struct {
-        const char* name;
-        ma_backend backend;
-    } const only[] = {
-        {"wasapi", ma_backend_wasapi}, {"dsound", ma_backend_dsound}, {"winmm", ma_backend_winmm}};
-    for (const auto& o : only) {
-        if (std::strcmp(v, o.name) == 0) {
-            choice.kind = kSystem;
-            choice.backends[0] = o.backend;
-            choice.backendCount = 1;
-            return true;
-        }
-    }
-    if (std::strcmp(v, "silent") == 0) {
-        choice.kind = kSilent;
-        return true;
-    }
-    if (std::strncmp(v, "capture:", 8) == 0 && v[8] != '\0') {
-        choice.kind = kCapture;
-        choice.capturePath.assign(v + 8, v + std::strlen(v) + 1);
-        return true;
-    }
-    return false; // unknown values are ignored rather than guessed at
-}
-
-// Output 0 is silent; 1 tries the system's outputs from the newest to the
-// oldest, 2 puts DirectSound first.
-Choice CurrentChoice() {
-    Choice choice;
-    EnterCriticalSection(&choiceLock);
-    int type = outputType;
-    choice.driverIndex = driverIndex;
-    LeaveCriticalSection(&choiceLock);
-    if (ReadOverride(choice)) {
-        choice.driverIndex = 0;
-    } else if (type == FSOUND_OUTPUT_NOSOUND) {
-        choice.kind = kSilent;
-    } else {
-        bool dsoundFirst = type == FSOUND_OUTPUT_DSOUND;
-        choice.backends[0] = dsoundFirst ? ma_backend_dsound : ma_backend_wasapi;
-        choice.backends[1] = dsoundFirst ? ma_backend_wasapi : ma_backend_dsound;
-        choice.backends[2] = ma_backend_winmm;
-        choice.backendCount = 3;
-    }
-    if (choice.kind != kSystem) {
-        choice.backends[0] = ma_backend_null;
-        choice.backendCount = 1;
-    }
-    return choice;
+State StateOf(Engine* e) {
+    EnterCriticalSection(&e->lock);
+    State state = e->state;
+    LeaveCriticalSection(&e->lock);
+    return state;
 }
 
 // What a device plays: the mixer's frames, written to the capture file too
 // when there is one. Every call is a sign of life.
-void Render(Output* out, float* frames, size_t frameCount) {
-    SbMixerRender(out, frames, frameCount);
-    if (out->capture)
-        SbCaptureWrite(out->capture, frames, frameCount);
-    DWORD now = GetTickCount();
-    out->lastCallback = now;
-    if (!Read(&out->retired))
-        lastCallback = now;
+void Render(void* user, float* frames, size_t frameCount) {
+    auto* d = static_cast<Device*>(user);
+    SbMixerRender(d, frames, frameCount);
+    if (d->capture)
+        SbCaptureWrite(d->capture, frames, frameCount);
+    d->lastCallback = GetTickCount();
+    if (InterlockedIncrement(&d->calls) == 1)
+        SetEvent(d->called);
 }
 
-void DataCallback(ma_device* device, void* output, const void*, ma_uint32 frameCount) {
-    Render(static_cast<Output*>(device->pUserData), static_cast<float*>(output), frameCount);
+void FreeDevice(Device* d) {
+    SbCaptureClose(d->capture);
+    if (d->called)
+        CloseHandle(d->called);
+    Release(d->engine);
+    delete d;
 }
 
-void RenderForDs(void* user, float* frames, size_t frameCount) {
-    Render(static_cast<Output*>(user), frames, frameCount);
-}
-
-void Notification(const ma_device_notification* note) {
-    auto* out = static_cast<Output*>(note->pDevice->pUserData);
-    if (note->type == ma_device_notification_type_stopped && !Read(&out->shuttingDown)) {
-        InterlockedExchange(&out->stoppedByItself, 1);
-        SetEvent(SbMixerWakeEvent());
-    }
-}
-
-// The device's periods: short enough that a sound starts within a period or
-// two, long enough that a busy machine keeps up (40 ms queued for WASAPI).
-// WinMM's shortest period in the library is 40 ms; two of them keep its
-// queue short. The callback may
-// take what the device asks for as it comes, rather than through a buffer
-// of the library's own that would add a period.
-void ConfigureLatency(ma_backend backend, ma_device_config& config) {
-    config.performanceProfile = ma_performance_profile_low_latency;
-    config.noFixedSizedCallback = MA_TRUE;
-    switch (backend) {
-    case ma_backend_wasapi:
-        config.periodSizeInMilliseconds = 10;
-        config.periods = 4;
-        // The system's audio thread scheduling, where it has one.
-        config.wasapi.usage = ma_wasapi_usage_games;
-        break;
-    case ma_backend_winmm:
-        config.periodSizeInMilliseconds = 40;
-        config.periods = 2;
-        break;
-    default: // the silent device
-        config.periodSizeInMilliseconds = 10;
-        break;
-    }
-}
-
-void Free(Output* out) {
-    SbDsClose(out->ds);
-    SbWmClose(out->wm);
-    if (out->deviceReady)
-        ma_device_uninit(&out->device);
-    if (out->contextReady)
-        ma_context_uninit(&out->context);
-    SbCaptureClose(out->capture);
-    delete out;
-}
-
-// One of the library's backends, its device opened and started, or false
-// with the reason kept.
-bool OpenWithLibrary(Output* out, ma_backend backend, const Choice& choice, int mixRate,
-                     bool* sawDevice) {
-    ma_context_config contextConfig = ma_context_config_init();
-    if (ma_context_init(&backend, 1, &contextConfig, &out->context) != MA_SUCCESS) {
-        SetError("No sound output is available on this computer.");
-        return false;
-    }
-    out->contextReady = true;
-    ma_device_config config = ma_device_config_init(ma_device_type_playback);
-    config.playback.format = ma_format_f32;
-    config.playback.channels = 2;
-    config.sampleRate = static_cast<ma_uint32>(mixRate);
-    config.dataCallback = DataCallback;
-    config.notificationCallback = Notification;
-    config.pUserData = out;
-    config.noPreSilencedOutputBuffer = MA_TRUE; // the mixer writes every frame
-    ConfigureLatency(backend, config);
-    ma_device_id chosen;
-    if (choice.kind == kSystem) {
-        // No output device at all: fail here. Attempting a device init anyway
-        // costs a handle per attempt inside the system's audio stack.
-        ma_device_info* infos = nullptr;
-        ma_uint32 count = 0;
-        if (ma_context_get_devices(&out->context, &infos, &count, nullptr, nullptr) != MA_SUCCESS ||
-            count == 0)
-            return false;
-        *sawDevice = true;
-        // Driver n is the n-th device of the output; 0 (or one that does not
-        // exist) the system's default.
-        if (choice.driverIndex > 0 && static_cast<ma_uint32>(choice.driverIndex) < count) {
-            chosen = infos[choice.driverIndex].id;
-            config.playback.pDeviceID = &chosen;
-        }
-    }
-    if (ma_device_init(&out->context, &config, &out->device) != MA_SUCCESS) {
-        SetError("The sound output device could not be opened.");
-        return false;
-    }
-    out->deviceReady = true;
-    if (choice.kind == kCapture) {
-        out->capture = SbCaptureOpen(choice.capturePath.data(), out->device.sampleRate);
-        if (!out->capture) {
-            SetError("The capture file could not be created.");
-            return false;
-        }
-    }
-    out->lastCallback = GetTickCount();
-    if (!SbMixerAttach(out, out->session))
-        return false; // this session ended meanwhile
-    if (ma_device_start(&out->device) != MA_SUCCESS) {
-        SbMixerDetach(out);
-        SetError("The sound output device could not be started.");
-        return false;
-    }
-    return true;
-}
-
-// DirectSound or WinMM, both outputs of the engine's own.
-bool OpenOwnOutput(Output* out, ma_backend backend, const Choice& choice, int mixRate) {
-    out->lastCallback = GetTickCount();
-    if (!SbMixerAttach(out, out->session))
-        return false;
-    char error[160];
-    auto rate = static_cast<unsigned>(mixRate);
-    if (backend == ma_backend_dsound)
-        out->ds = SbDsOpen(choice.driverIndex, rate, RenderForDs, out, error, sizeof error);
-    else
-        out->wm = SbWmOpen(choice.driverIndex, rate, RenderForDs, out, error, sizeof error);
-    if (!out->ds && !out->wm) {
-        SbMixerDetach(out);
-        SetError(error);
-        return false;
-    }
-    return true;
-}
-
-// Wine's winmm.dll leaves a dozen handles behind every time it is unloaded,
-// and the library loads and unloads it with each WinMM context: a host that
-// initialises the plug-in again and again on a machine without sound would
-// collect them. Loaded once and kept, it is unloaded never.
-void KeepWinmmLoaded() {
-    static volatile LONG once = 0;
-    SbRunOnce(&once, [] {
-        HMODULE winmm = LoadLibraryA("winmm.dll");
-        HMODULE pinned;
-        if (winmm)
-            GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_PIN, "winmm.dll", &pinned);
-    });
-}
-
-// Opens and starts a device as chosen, on the engine's thread: the outputs
-// in the order chosen, the first that plays. Null, with the reason kept for
-// people, when none does.
-Output* Open(unsigned session, int mixRate) {
-    Choice choice = CurrentChoice();
-    bool sawDevice = choice.kind != kSystem;
-    for (ma_uint32 i = 0; i < choice.backendCount; ++i) {
-        auto* out = new (std::nothrow) Output;
-        if (!out) {
-            SetError("The sound output could not be started: out of memory.");
-            return nullptr;
-        }
-        out->session = session;
-        out->silent = choice.kind != kSystem;
-        if (choice.backends[i] == ma_backend_winmm)
-            KeepWinmmLoaded();
-        bool own =
-            choice.backends[i] == ma_backend_dsound || choice.backends[i] == ma_backend_winmm;
-        bool ok = own ? (sawDevice = true, OpenOwnOutput(out, choice.backends[i], choice, mixRate))
-                      : OpenWithLibrary(out, choice.backends[i], choice, mixRate, &sawDevice);
-        if (ok) {
-            lastCallback = GetTickCount();
-            SetError("");
-            EnterCriticalSection(&choiceLock);
-            failedChoice[0] = '\0';
-            LeaveCriticalSection(&choiceLock);
-            return out;
-        }
-        SbMixerDetach(out);
-        Free(out);
-    }
-    if (!sawDevice)
-        SetError("No sound output device was found.");
-    if (choice.kind == kSystem) {
-        EnterCriticalSection(&choiceLock);
-        Describe(choice, failedChoice, sizeof failedChoice);
-        failedAt = GetTickCount();
-        LeaveCriticalSection(&choiceLock);
-    }
-    return nullptr;
-}
-
-HMODULE HoldOwnModule() {
-    HMODULE module = nullptr;
-    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
-                       reinterpret_cast<LPCSTR>(&HoldOwnModule), &module);
-    return module;
-}
-
-// Shuts a retired device down. Holds a reference to this module, so code of
-// ours that a device thread may still run stays loaded even if the host
-// unloads the plug-in meanwhile; a device that never stops keeps this thread
-// waiting forever, harmlessly.
 DWORD WINAPI ShutdownMain(void* param) {
-    auto* out = static_cast<Output*>(param);
-    HMODULE module = HoldOwnModule();
-    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    InterlockedExchange(&out->shuttingDown, 1);
-    if (out->deviceReady)
-        ma_device_uninit(&out->device);
-    out->deviceReady = false;
-    SbDsClose(out->ds);
-    out->ds = nullptr;
-    SbWmClose(out->wm);
-    out->wm = nullptr;
-    SetEvent(out->uninitDone);
-    WaitForSingleObject(out->helperGone, INFINITE);
-    if (out->heldEvent)
-        CloseHandle(out->heldEvent);
-    CloseHandle(out->uninitDone);
-    CloseHandle(out->helperGone);
-    Free(out);
-    CoUninitialize();
-    FreeLibraryAndExitThread(module, 0);
+    auto* s = static_cast<Shutdown*>(param);
+    HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    Device* d = s->device;
+    d->ops->close(d->output);
+    FreeDevice(d);
+    if (SUCCEEDED(com))
+        CoUninitialize();
+    if (InterlockedExchange(&s->abandoned, 2) == 1)
+        InterlockedDecrement(&stuckShutdowns);
+    InterlockedExchange(&shutdownSlot, 0);
+    if (InterlockedDecrement(&s->refs) == 0) {
+        if (s->held)
+            CloseHandle(s->held);
+        delete s;
+    }
+    SbEndModuleThread();
+    return 0;
 }
 
-// Takes a device out of use and shuts it down, waiting about kShutdownHelpMs
-// at most.
-//
-// A WinMM device that died (its sound server gone, its sink removed) never
-// returns from the library's shutdown: it waits for the last queued buffers
-// to drain, and a dead device never plays them. The drain is helped along by
-// setting the device's "buffer done" event.
-void Retire(Output* out) {
-    InterlockedExchange(&out->retired, 1);
-    SbMixerDetach(out);
-    if (!out->deviceReady && !out->ds && !out->wm) {
-        Free(out);
-        return;
-    }
-    if (out->deviceReady && out->context.backend == ma_backend_winmm &&
-        out->device.winmm.hEventPlayback) {
-        // A handle of our own: the library closes its one while we may still
-        // be setting it.
-        DuplicateHandle(GetCurrentProcess(), static_cast<HANDLE>(out->device.winmm.hEventPlayback),
-                        GetCurrentProcess(), &out->heldEvent, 0, FALSE, DUPLICATE_SAME_ACCESS);
-    }
-    out->uninitDone = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    out->helperGone = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    HANDLE shutdown = out->uninitDone && out->helperGone
-                          ? CreateThread(nullptr, 0, ShutdownMain, out, 0, nullptr)
-                          : nullptr;
-    if (!shutdown)
-        return; // no thread to spare: left as it is rather than risk a wait without end
-    DWORD start = GetTickCount();
-    bool stopped = false;
-    while (!(stopped = WaitForSingleObject(out->uninitDone, 5) == WAIT_OBJECT_0) &&
-           GetTickCount() - start < kShutdownHelpMs) {
-        if (out->heldEvent)
-            SetEvent(out->heldEvent);
-    }
-    SetEvent(out->helperGone); // out belongs to the shutdown thread from here
-    // The rest of the shutdown is quick once the device has stopped; waiting
-    // for it means that a plug-in unloaded and loaded again is a fresh copy.
-    if (stopped) {
-        DWORD spent = GetTickCount() - start;
-        WaitForSingleObject(shutdown, spent < kShutdownHelpMs ? kShutdownHelpMs - spent : 0);
-    }
-    CloseHandle(shutdown);
-}
-
-bool Healthy(Output* out) {
-    // The silent device cannot be lost, and reopening it would start its
-    // capture file over: a machine too busy to call it back is only busy.
-    if (out->silent)
-        return true;
-    return !Read(&out->stoppedByItself) && !(out->ds && SbDsFailed(out->ds)) &&
-           !(out->wm && SbWmFailed(out->wm)) && GetTickCount() - out->lastCallback < kLostAfterMs;
-}
-
-struct EngineStart {
-    unsigned session;
-    int rate;
-    LONG asked; // the attempts asked for before this engine started
+// The engine thread's own view of its session.
+struct Run {
+    Engine* e = nullptr;
+    Device* device = nullptr; // the one attached to the mixer
+    Device* parked[4] = {};   // waiting, silent, for the shutdown slot
+    int parkedCount = 0;
+    HANDLE stuck = nullptr; // that shutdown's thread
+    Shutdown* stuckRecord = nullptr;
+    int failures = 0; // attempts failed (or devices lost unheard) since a sound was heard
+    DWORD retryAt = 0;
+    DWORD lastActivity = 0; // a sound heard or asked for
+    bool watching = false;
+    bool notifiedEarly = false;
+    bool notifiedRetry = false;
+    SbEndpointWatch* watch = nullptr;
 };
 
-DWORD WINAPI EngineMain(void* param) {
-    EngineStart start = *static_cast<EngineStart*>(param);
-    delete static_cast<EngineStart*>(param);
-    HMODULE module = HoldOwnModule();
-    // The engine's own apartment: the library's own COM initialisation then
-    // finds it ready and never touches anyone else's thread.
-    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_ABOVE_NORMAL);
-    HANDLE wake = SbMixerWakeEvent();
-    auto mine = [&] { return static_cast<unsigned>(Read(&currentSession)) == start.session; };
-    Output* out = nullptr;
-    LONG handled = start.asked;
-    // Without a device (a start that did not even try, the same outputs
-    // having found none a moment ago), the first retry comes soon.
-    DWORD retryDelay = kFirstRetryMs; // 0: no retry planned
-    DWORD retryFrom = GetTickCount();
-    while (static_cast<unsigned>(Read(&quitSession)) != start.session) {
-        LONG asked = Read(&attemptsAsked);
-        bool retryDue = !out && retryDelay && GetTickCount() - retryFrom >= retryDelay;
-        if (out && !Healthy(out)) {
-            Retire(out);
-            out = nullptr;
-            if (mine()) {
-                InterlockedExchange(&deviceUp, 0);
-                SbMixerDropHeard();
-            }
-            retryDelay = 1; // at once
-            retryFrom = GetTickCount();
-            continue;
-        }
-        if (asked != handled || retryDue) {
-            if (!out) {
-                out = Open(start.session, start.rate);
-                if (mine()) {
-                    InterlockedExchange(reinterpret_cast<volatile LONG*>(&lastAttempt),
-                                        static_cast<LONG>(GetTickCount()));
-                    InterlockedExchange(&deviceUp, out ? 1 : 0);
-                    InterlockedExchange(&deviceSilent, out && out->silent ? 1 : 0);
-                }
-                retryDelay = out                            ? 0
-                             : retryDelay < kFirstRetryMs   ? kFirstRetryMs
-                             : retryDelay * 2 < kMaxRetryMs ? retryDelay * 2
-                                                            : kMaxRetryMs;
-                retryFrom = GetTickCount();
-            }
-            handled = asked;
-            if (mine())
-                InterlockedExchange(&attemptsDone, asked);
-        }
-        SbMixerDecodeAhead();
-        DWORD timeout = 250;
-        if (!out && retryDelay) {
-            DWORD waited = GetTickCount() - retryFrom;
-            timeout = waited >= retryDelay ? 0 : retryDelay - waited;
-            if (timeout > 250)
-                timeout = 250;
-        }
-        if (static_cast<unsigned>(Read(&quitSession)) == start.session)
-            break;
-        WaitForSingleObject(wake, timeout);
+void LetGoOfStuck(Run& r) {
+    CloseHandle(r.stuck);
+    r.stuck = nullptr;
+    if (InterlockedDecrement(&r.stuckRecord->refs) == 0) {
+        if (r.stuckRecord->held)
+            CloseHandle(r.stuckRecord->held);
+        delete r.stuckRecord;
     }
-    if (out)
-        Retire(out);
-    CoUninitialize();
-    FreeLibraryAndExitThread(module, 0);
+    r.stuckRecord = nullptr;
 }
 
-// Asks the engine's thread for a device and waits up to waitMs for the
-// answer. Under controlLock.
-bool AskForDevice(DWORD waitMs) {
-    LONG ticket = InterlockedIncrement(&attemptsAsked);
-    SetEvent(SbMixerWakeEvent());
-    DWORD start = GetTickCount();
-    while (Read(&attemptsDone) - ticket < 0) {
-        if (GetTickCount() - start >= waitMs)
-            return false;
-        Sleep(2);
+// Takes a device out of use and shuts it down on a thread of its own,
+// helping and waiting kShutdownHelpMs at most. A device to retire while
+// another shutdown runs (in any session) is parked, silent, until it ends.
+void Retire(Run& r, Device* d) {
+    SbMixerDetach(d);
+    if (InterlockedCompareExchange(&shutdownSlot, 1, 0) != 0) {
+        if (r.parkedCount < 4) {
+            r.parked[r.parkedCount++] = d;
+            return;
+        }
+        while (InterlockedCompareExchange(&shutdownSlot, 1, 0) != 0) // never in practice
+            Sleep(50);
     }
-    return Read(&deviceUp) != 0;
+    auto* s = new (std::nothrow) Shutdown;
+    HANDLE thread = nullptr;
+    if (s) {
+        s->device = d;
+        s->held = d->ops->stuckEvent ? d->ops->stuckEvent(d->output) : nullptr;
+        thread = SbStartModuleThread(ShutdownMain, s);
+    }
+    if (!thread) {
+        // No thread to spare: left as it is rather than risk a wait without end.
+        InterlockedExchange(&shutdownSlot, 0);
+        if (s && s->held)
+            CloseHandle(s->held);
+        delete s;
+        return;
+    }
+    DWORD start = GetTickCount();
+    DWORD spent = 0;
+    while (WaitForSingleObject(thread, s->held ? 5 : kShutdownHelpMs - spent) == WAIT_TIMEOUT &&
+           (spent = GetTickCount() - start) < kShutdownHelpMs) {
+        if (s->held)
+            SetEvent(s->held);
+    }
+    if (WaitForSingleObject(thread, 0) == WAIT_OBJECT_0) {
+        CloseHandle(thread);
+        if (InterlockedDecrement(&s->refs) == 0) {
+            if (s->held)
+                CloseHandle(s->held);
+            delete s;
+        }
+        return;
+    }
+    InterlockedIncrement(&stuckShutdowns);
+    if (InterlockedCompareExchange(&s->abandoned, 1, 0) != 0)
+        InterlockedDecrement(&stuckShutdowns); // it ended after all
+    if (r.stuck) // a second one while the first still runs: it shares nothing
+        LetGoOfStuck(r);
+    r.stuck = thread;
+    r.stuckRecord = s;
+}
+
+// A shutdown that outlasted its wait: helped along, and let go of once done.
+void TendStuck(Run& r) {
+    if (r.stuck && WaitForSingleObject(r.stuck, 0) == WAIT_TIMEOUT) {
+        if (r.stuckRecord->held)
+            SetEvent(r.stuckRecord->held);
+        return;
+    }
+    if (r.stuck)
+        LetGoOfStuck(r);
+    while (r.parkedCount > 0 && InterlockedCompareExchange(&shutdownSlot, 0, 0) == 0) {
+        Device* d = r.parked[--r.parkedCount];
+        Retire(r, d);
+    }
+}
+
+bool Healthy(const Device* d) {
+    // The silent device cannot be lost, and reopening it would start its
+    // capture file over: a machine too busy to call it back is only busy.
+    if (d->silent || d->paused)
+        return true;
+    return !d->ops->failed(d->output) && GetTickCount() - d->lastCallback < kLostAfterMs;
+}
+
+// Waits for a device's first callback: true when it came, false when the
+// device stayed silent (or the session ended).
+bool CalledBack(Run& r, Device* d) {
+    HANDLE events[2] = {d->called, r.e->quit};
+    return WaitForMultipleObjects(2, events, FALSE, kFirstCallMs) == WAIT_OBJECT_0 &&
+           !d->ops->failed(d->output);
+}
+
+DWORD RetryDelay(int failures) {
+    if (failures <= 0)
+        return 0;
+    DWORD delay = kFirstRetryMs;
+    for (int i = 1; i < failures && delay < kMaxRetryMs; ++i)
+        delay *= 2;
+    return delay < kMaxRetryMs ? delay : kMaxRetryMs;
+}
+
+// A device that plays meanwhile (the sound moving to a new default device)
+// keeps the state running: callers go on using it.
+void BeginAttempt(Engine* e, const SbChoice& choice, bool moving = false) {
+    EnterCriticalSection(&e->lock);
+    if (!moving) {
+        e->state = kOpening;
+        ++e->attempts;
+    }
+    e->lastAttemptAt = GetTickCount();
+    e->lastChoice = choice;
+    LeaveCriticalSection(&e->lock);
+    SetEvent(e->changed);
+}
+
+// Opens the outputs chosen now, in order, until one calls back; it replaces
+// the device that plays (the ring goes on where it was, so a sound moves
+// with it). True when one did.
+bool Attempt(Run& r) {
+    Engine* e = r.e;
+    SbChoice choice = SbChoiceNow();
+    BeginAttempt(e, choice, r.device != nullptr);
+    char error[160] = "No sound output device was found.";
+    Device* up = nullptr;
+    for (int i = 0; i < choice.count && !up; ++i) {
+        if (WaitForSingleObject(e->quit, 0) == WAIT_OBJECT_0)
+            break;
+        auto* d = new (std::nothrow) Device;
+        if (!d)
+            break;
+        d->ops = choice.outputs[i];
+        d->engine = e;
+        InterlockedIncrement(&e->refs);
+        d->silent = choice.silent;
+        d->called = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        if (choice.capturePath[0]) {
+            d->capture = SbCaptureOpen(choice.capturePath, e->rate);
+            if (!d->capture) {
+                std::snprintf(error, sizeof error, "%s", "The capture file could not be created.");
+                FreeDevice(d);
+                break;
+            }
+        }
+        d->output = d->called
+                        ? d->ops->open(choice.driverIndex, e->rate, Render, d, error, sizeof error)
+                        : nullptr;
+        if (!d->output) {
+            FreeDevice(d);
+            continue;
+        }
+        if (!CalledBack(r, d)) {
+            std::snprintf(error, sizeof error, "%s",
+                          "The sound output device did not start playing.");
+            Retire(r, d);
+            continue;
+        }
+        up = d;
+    }
+    if (up && !SbMixerAttach(up, e->session)) { // the session ended meanwhile
+        Retire(r, up);
+        up = nullptr;
+    }
+    if (!up && WaitForSingleObject(e->quit, 0) == WAIT_OBJECT_0) {
+        SetState(e, kClosed); // not a failure: the session ended meanwhile
+        return false;
+    }
+    if (!up) {
+        SbChoiceSetError(error);
+        if (!choice.silent)
+            SbChoiceNoteFailed(choice);
+        ++r.failures;
+        r.retryAt = GetTickCount() + RetryDelay(r.failures);
+        SetState(e, r.device ? kRunning : kRetryWait);
+        return false;
+    }
+    SbChoiceSetError("");
+    SbChoiceNoteFailed(SbChoice());
+    up->mixedAtStart = SbMixerSoundsMixed();
+    if (r.device)
+        Retire(r, r.device);
+    r.device = up;
+    SetState(e, kRunning);
+    return true;
+}
+
+// Registers for the endpoint notifications once a device that follows the
+// default one plays: after the attempt has answered, as loading the system's
+// device enumerator takes a while, and not on a machine without any device,
+// where it would only cost the system's audio stack for nothing (a sound's
+// own attempt finds a device that comes).
+void Watch(Run& r) {
+    if (!r.watching && r.device && SbChoiceFollowsDefault(r.e->lastChoice)) {
+        r.watching = true;
+        r.watch = SbEndpointWatchStart();
+    }
+}
+
+// Stops the stream of a device that nothing has played on for a while: the
+// device stays open where the output can pause, else it is closed.
+void GoIdle(Run& r) {
+    Device* d = r.device;
+    if (d && d->ops->pause && GetTickCount() - d->lastCallback < kLostAfterMs &&
+        d->ops->pause(d->output)) {
+        d->paused = true;
+    } else if (d) {
+        Retire(r, d);
+        r.device = nullptr;
+    }
+    SetState(r.e, kIdle);
+}
+
+// A sound after idle: the paused stream starts again and must call back;
+// without a device (or one that will not restart) a fresh attempt.
+void WakeFromIdle(Run& r) {
+    Device* d = r.device;
+    if (d) {
+        BeginAttempt(r.e, r.e->lastChoice);
+        ResetEvent(d->called);
+        InterlockedExchange(&d->calls, 0);
+        d->paused = false;
+        d->lastCallback = GetTickCount();
+        if (d->ops->resume(d->output) && CalledBack(r, d)) {
+            d->mixedAtStart = SbMixerSoundsMixed();
+            SetState(r.e, kRunning);
+            return;
+        }
+        SbMixerDropHeard();
+        Retire(r, d);
+        r.device = nullptr;
+    }
+    Attempt(r);
+}
+
+void Lose(Run& r) {
+    Device* d = r.device;
+    r.device = nullptr;
+    SetState(r.e, kLost);
+    // Nothing heard on it since it came up: it stopped at once, and that is
+    // a failed attempt like any other.
+    if (SbMixerSoundsMixed() == d->mixedAtStart)
+        ++r.failures;
+    Retire(r, d);
+    SbMixerDropHeard();
+    r.retryAt = GetTickCount() + RetryDelay(r.failures);
+    SetState(r.e, kRetryWait);
+}
+
+DWORD WINAPI EngineMain(void* param) {
+    Run r;
+    r.e = static_cast<Engine*>(param);
+    Engine* e = r.e;
+    // The engine's own apartment: the library's own COM initialisation then
+    // finds it ready and never touches anyone else's thread.
+    HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_ABOVE_NORMAL);
+    r.lastActivity = GetTickCount();
+    // The same outputs found no device a moment ago (a host that
+    // initialises the plug-in again at once): the first try comes a little
+    // later.
+    if (SbChoiceFailedJustNow(SbChoiceNow(), kSoundRetryGapMs)) {
+        r.failures = 1;
+        r.retryAt = GetTickCount() + kFirstRetryMs;
+        SetState(e, kRetryWait);
+    } else {
+        Attempt(r);
+    }
+    for (;;) {
+        if (WaitForSingleObject(e->quit, 0) == WAIT_OBJECT_0)
+            break;
+        TendStuck(r);
+        DWORD now = GetTickCount();
+        if (SbMixerSounding())
+            r.lastActivity = now;
+        if (r.device && SbMixerSoundsMixed() != r.device->mixedAtStart)
+            r.failures = 0; // a sound was heard: the next loss retries at once
+
+        EnterCriticalSection(&e->lock);
+        bool asked = e->wantDevice;
+        bool forced = e->forceAttempt;
+        e->wantDevice = e->forceAttempt = false;
+        State state = e->state;
+        LeaveCriticalSection(&e->lock);
+        if (asked)
+            r.lastActivity = now;
+        bool newDefault = InterlockedExchange(&e->defaultChanged, 0) != 0;
+        bool devicesCame = InterlockedExchange(&e->devicesChanged, 0) != 0;
+        // A device that came tries at once, but not again and again: listing
+        // the devices can itself make some systems report a change.
+        r.notifiedEarly = now - e->lastAttemptAt < kSoundRetryGapMs;
+        if ((devicesCame || newDefault) && r.notifiedEarly && state == kRetryWait) {
+            r.retryAt = e->lastAttemptAt + kSoundRetryGapMs;
+            r.notifiedRetry = true; // due even while idle
+        }
+        bool canOpen = r.parkedCount == 0;
+
+        if (r.device && state == kRunning && !Healthy(r.device)) {
+            Lose(r);
+            state = kRetryWait;
+        }
+        if (state == kIdle && (asked || forced) && canOpen) {
+            WakeFromIdle(r);
+        } else if (state == kRetryWait && canOpen &&
+                   (asked || forced || ((devicesCame || newDefault) && !r.notifiedEarly) ||
+                    ((now - r.lastActivity < kIdleAfterMs || r.notifiedRetry) &&
+                     static_cast<LONG>(now - r.retryAt) >= 0))) {
+            r.notifiedRetry = false;
+            Attempt(r);
+        } else if (newDefault && r.device && canOpen && SbChoiceFollowsDefault(e->lastChoice)) {
+            // The sound moves to the new default device with the ring.
+            if (state == kIdle) {
+                Retire(r, r.device);
+                r.device = nullptr;
+            } else {
+                Attempt(r);
+            }
+        } else if (state == kRunning && !SbMixerSounding() &&
+                   now - r.lastActivity >= kIdleAfterMs) {
+            GoIdle(r);
+        }
+        SbMixerDecodeAhead();
+        Watch(r);
+
+        state = StateOf(e);
+        DWORD timeout = INFINITE;
+        if (state == kRunning || state == kOpening) {
+            timeout = kWatchMs;
+        } else if (state == kRetryWait &&
+                   (GetTickCount() - r.lastActivity < kIdleAfterMs || r.notifiedRetry)) {
+            LONG left = static_cast<LONG>(r.retryAt - GetTickCount());
+            timeout = left > 0 ? static_cast<DWORD>(left) : 0;
+        }
+        if ((r.stuck && r.stuckRecord->held) || r.parkedCount > 0)
+            timeout = timeout < 50 ? timeout : 50;
+        HANDLE events[3] = {e->quit, e->wake, r.stuck};
+        WaitForMultipleObjects(r.stuck ? 3 : 2, events, FALSE, timeout);
+        InterlockedIncrement(&wakeups);
+    }
+    if (r.device)
+        Retire(r, r.device);
+    // A parked device waits for the shutdown that is stuck, a while: this
+    // thread is left to it by the stop, and holds nothing of a later session.
+    for (DWORD start = GetTickCount(); r.parkedCount > 0 && GetTickCount() - start < kParkedWaitMs;
+         Sleep(50))
+        TendStuck(r);
+    if (r.stuck)
+        LetGoOfStuck(r);
+    while (r.parkedCount > 0) { // the slot never came free: they go all the same
+        Device* d = r.parked[--r.parkedCount];
+        InterlockedExchange(&shutdownSlot, 0);
+        Retire(r, d);
+    }
+    if (r.stuck)
+        LetGoOfStuck(r);
+    SbEndpointWatchStop(r.watch);
+    if (SUCCEEDED(com))
+        CoUninitialize();
+    Release(e);
+    SbEndModuleThread();
+    return 0;
+}
+
+// Under controlLock. Waits for the engine's answer until boundMs after
+// startTick: a device running (or restarted), or the attempt made for this
+// caller failing. Asks for an attempt when none runs and none was made a
+// moment ago (or always, when forced).
+bool WaitForDevice(Engine* e, DWORD startTick, DWORD boundMs, bool force) {
+    EnterCriticalSection(&e->lock);
+    LONG asked = -1;
+    bool up = false;
+    for (;;) {
+        State state = e->state;
+        if (state == kRunning) {
+            up = true;
+            break;
+        }
+        if (state != kOpening) {
+            if (asked >= 0 && e->attempts > asked && state != kIdle)
+                break; // the attempt made for us failed
+            if (asked < 0) {
+                if (state != kIdle && !force && e->attempts > 0 &&
+                    GetTickCount() - e->lastAttemptAt < kSoundRetryGapMs)
+                    break;
+                asked = e->attempts;
+                e->wantDevice = true;
+                e->forceAttempt = force;
+                SetEvent(e->wake);
+            }
+        }
+        DWORD spent = GetTickCount() - startTick;
+        if (spent >= boundMs)
+            break;
+        LeaveCriticalSection(&e->lock);
+        WaitForSingleObject(e->changed, boundMs - spent);
+        EnterCriticalSection(&e->lock);
+    }
+    LeaveCriticalSection(&e->lock);
+    return up;
 }
 
 } // namespace
 
-void SbOutputSetType(int type) {
-    EnsureInit();
-    EnterCriticalSection(&choiceLock);
-    outputType = type;
-    LeaveCriticalSection(&choiceLock);
-}
-
-void SbOutputSetDriver(int driver) {
-    EnsureInit();
-    EnterCriticalSection(&choiceLock);
-    driverIndex = driver;
-    LeaveCriticalSection(&choiceLock);
-}
-
-// True when the outputs chosen now found no device a moment ago.
-bool FailedJustNow() {
-    char now[64];
-    Describe(CurrentChoice(), now, sizeof now);
-    EnterCriticalSection(&choiceLock);
-    bool failed =
-        std::strcmp(now, failedChoice) == 0 && GetTickCount() - failedAt < kSoundRetryGapMs;
-    LeaveCriticalSection(&choiceLock);
-    return failed;
-}
-
 bool SbOutputStart(int mixRate) {
     EnsureInit();
+    DWORD startTick = GetTickCount();
     EnterCriticalSection(&controlLock);
-    bool up;
-    if (engineThread) {
-        // Running: the device it has stays. Without one, the choice may have
-        // changed since, so it tries again now.
-        up = Read(&deviceUp) != 0 || (!FailedJustNow() && AskForDevice(kStartWaitMs));
+    bool up = false;
+    if (engine) {
+        // Running: the device it has stays. Without one, a new choice is
+        // tried now; the same choice is left to the engine's own retries, so
+        // the plug-in's repeated start calls cost the host nothing.
+        EnterCriticalSection(&engine->lock);
+        State state = engine->state;
+        bool same = SbChoiceSame(engine->lastChoice, SbChoiceNow());
+        LeaveCriticalSection(&engine->lock);
+        up = state == kRunning || state == kIdle ||
+             (!same && WaitForDevice(engine, startTick, kStartWaitMs, true));
     } else {
-        static volatile LONG sessions = 0;
-        unsigned session = static_cast<unsigned>(InterlockedIncrement(&sessions));
+        unsigned session = ++lastSession;
         if (session == 0)
-            session = static_cast<unsigned>(InterlockedIncrement(&sessions));
-        engineRate = mixRate >= 8000 && mixRate <= 192000 ? mixRate : 44100;
-        SbMixerStart(static_cast<unsigned>(engineRate), session);
-        InterlockedExchange(&deviceUp, 0);
-        InterlockedExchange(&attemptsDone, Read(&attemptsAsked));
-        InterlockedExchange(&currentSession, static_cast<LONG>(session));
-        auto* start = new (std::nothrow) EngineStart{session, engineRate, Read(&attemptsAsked)};
-        engineThread = start ? CreateThread(nullptr, 0, EngineMain, start, 0, nullptr) : nullptr;
-        if (!engineThread) {
-            delete start;
-            InterlockedExchange(&currentSession, 0);
-            SbMixerStop();
-            SetError("The sound output could not be started: no thread.");
-            up = false;
+            session = ++lastSession;
+        unsigned rate =
+            mixRate >= 8000 && mixRate <= 192000 ? static_cast<unsigned>(mixRate) : 44100u;
+        Engine* e = NewEngine(session, rate);
+        HANDLE thread = nullptr;
+        if (e) {
+            SbMixerStart(rate, session, e->wake, e->mixed);
+            InterlockedIncrement(&e->refs); // the thread's
+            thread = SbStartModuleThread(EngineMain, e);
+            if (!thread) {
+                SbMixerStop();
+                Release(e);
+                Release(e);
+                e = nullptr;
+            }
+        }
+        if (!thread) {
+            SbChoiceSetError("The sound output could not be started: no thread.");
         } else {
-            up = !FailedJustNow() && AskForDevice(kStartWaitMs);
+            engine = e;
+            engineThread = thread;
+            EnterCriticalSection(&currentLock);
+            current = e;
+            LeaveCriticalSection(&currentLock);
+            // The first attempt is the thread's own; wait for its answer.
+            EnterCriticalSection(&e->lock);
+            for (;;) {
+                State state = e->state;
+                DWORD spent = GetTickCount() - startTick;
+                if (state == kRunning || state == kRetryWait || spent >= kStartWaitMs) {
+                    up = state == kRunning;
+                    break;
+                }
+                LeaveCriticalSection(&e->lock);
+                WaitForSingleObject(e->changed, kStartWaitMs - spent);
+                EnterCriticalSection(&e->lock);
+            }
+            LeaveCriticalSection(&e->lock);
         }
     }
     LeaveCriticalSection(&controlLock);
@@ -626,7 +691,7 @@ bool SbOutputStart(int mixRate) {
 bool SbOutputRunning() {
     EnsureInit();
     EnterCriticalSection(&controlLock);
-    bool running = engineThread != nullptr;
+    bool running = engine != nullptr;
     LeaveCriticalSection(&controlLock);
     return running;
 }
@@ -634,57 +699,82 @@ bool SbOutputRunning() {
 void SbOutputStop() {
     EnsureInit();
     EnterCriticalSection(&controlLock);
-    if (engineThread) {
+    if (engine) {
         // A sound cut off mid-wave clicks: it fades out over a period first
         // (a dead device never renders it, hence the bound).
-        if (Read(&deviceUp))
+        if (StateOf(engine) == kRunning)
             SbMixerFadeOut(kFadeWaitMs);
-        LONG session = Read(&currentSession);
-        InterlockedExchange(&currentSession, 0);
-        InterlockedExchange(&deviceUp, 0);
-        SbMixerStop();
-        InterlockedExchange(&quitSession, session);
-        SetEvent(SbMixerWakeEvent());
+        EnterCriticalSection(&currentLock);
+        current = nullptr;
+        LeaveCriticalSection(&currentLock);
+        SbMixerStop(); // forgets the engine's events before they can go
+        SetEvent(engine->quit);
         // A thread still busy with a device that will not stop is left to
-        // finish on its own: it keeps this module loaded until it does.
+        // finish on its own: it holds the engine and this module until then.
         WaitForSingleObject(engineThread, kStopWaitMs);
         CloseHandle(engineThread);
+        Release(engine);
+        engine = nullptr;
         engineThread = nullptr;
     }
     LeaveCriticalSection(&controlLock);
 }
 
-bool SbOutputEnsure() {
+bool SbOutputEnsure(unsigned long startTick, unsigned long boundMs) {
     EnsureInit();
     EnterCriticalSection(&controlLock);
-    bool up = false;
-    if (!engineThread) {
-        up = false;
-    } else if (Read(&deviceUp) && Read(&deviceSilent)) {
-        up = true;
-    } else if (Read(&deviceUp)) {
-        DWORD seen = lastCallback;
-        up = GetTickCount() - seen < kQuietMs;
-        // Quiet for a while: wait for a period to go by before calling the
-        // device lost, then have it opened again.
-        for (DWORD start = GetTickCount(); !up && GetTickCount() - start < kLostAfterMs + 50;) {
-            Sleep(5);
-            up = lastCallback != seen;
-        }
-        if (!up)
-            up = AskForDevice(kEnsureWaitMs);
-    } else if (GetTickCount() - lastAttempt >= kSoundRetryGapMs) {
-        up = AskForDevice(kEnsureWaitMs);
-    }
+    bool up = engine && WaitForDevice(engine, startTick, boundMs, false);
     LeaveCriticalSection(&controlLock);
     return up;
 }
 
-void SbOutputLastError(char* text, size_t size) {
+bool SbOutputConfirmStart(unsigned long startTick, unsigned long boundMs) {
     EnsureInit();
-    if (!text || size == 0)
-        return;
-    EnterCriticalSection(&choiceLock);
-    std::snprintf(text, size, "%s", lastError);
-    LeaveCriticalSection(&choiceLock);
+    EnterCriticalSection(&controlLock);
+    bool heard = SbMixerStartMixed();
+    while (engine && !heard) {
+        DWORD spent = GetTickCount() - startTick;
+        if (spent >= boundMs)
+            break;
+        WaitForSingleObject(engine->mixed, boundMs - spent);
+        heard = SbMixerStartMixed();
+    }
+    if (!heard && !SbMixerWithdrawUnmixed())
+        heard = true; // it reached the device at the last moment
+    if (!heard && engine)
+        SetEvent(engine->wake); // the device may be gone: look now
+    LeaveCriticalSection(&controlLock);
+    return heard;
+}
+
+void SbOutputLastError(char* text, size_t size) {
+    SbChoiceLastError(text, size);
+}
+
+void SbOutputsDefaultChanged() {
+    EnsureInit();
+    EnterCriticalSection(&currentLock);
+    if (current) {
+        InterlockedExchange(&current->defaultChanged, 1);
+        SetEvent(current->wake);
+    }
+    LeaveCriticalSection(&currentLock);
+}
+
+void SbOutputsDevicesChanged() {
+    EnsureInit();
+    EnterCriticalSection(&currentLock);
+    if (current) {
+        InterlockedExchange(&current->devicesChanged, 1);
+        SetEvent(current->wake);
+    }
+    LeaveCriticalSection(&currentLock);
+}
+
+long SbOutputWakeups() {
+    return InterlockedCompareExchange(&wakeups, 0, 0);
+}
+
+long SbOutputStuckShutdowns() {
+    return InterlockedCompareExchange(&stuckShutdowns, 0, 0);
 }

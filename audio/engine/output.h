@@ -1,38 +1,47 @@
-// The output device and the engine's own thread. Every library context and
-// device is created, started and shut down on that thread (or on a helper
-// thread it starts), never on the caller's: the sound library initialises
-// COM on whatever thread opens a device, and the caller is the host's.
+// The output state machine and the engine's own thread: one engine per
+// session, from FSOUND_Init to FSOUND_Close, and the only owner of the
+// device and of its recovery. Every device is opened, started, paused and
+// closed on the engine's thread (or on a shutdown thread it starts), never on
+// the caller's: the sound library initialises COM on whatever thread opens a
+// device, and the caller is the host's.
 //
-// The thread keeps the device running from the start, decodes ahead for the
-// mixer, watches the device (a callback that stops coming, a stop nobody
-// asked for) and opens the system's current output again when it is lost: at
-// once, then less and less often while none opens, and whenever a sound
-// needs one.
+// The output is closed, opening, running, idle (stream stopped after 10 s
+// without a sound), lost, or waiting to retry. Callers ask by events and
+// wait a bounded time for the answer; nothing here waits on a device.
 #ifndef SONABELL_AUDIO_ENGINE_OUTPUT_H
 #define SONABELL_AUDIO_ENGINE_OUTPUT_H
 
 #include <stddef.h>
 
-// How the next device is chosen: the FSOUND_OUTPUT_* type and the driver
-// number the plug-in asked for; SONABELL_AUDIO_OUTPUT overrides both.
-void SbOutputSetType(int outputType);
-void SbOutputSetDriver(int driverIndex);
-
-// Starts the engine at the given mixing rate (once; a running engine keeps
-// its device) and waits a bounded time for a device. True when one plays.
-// Without one the engine keeps running and tries again later.
+// Starts an engine at the given mixing rate (a running engine keeps its
+// device) and waits a bounded time for its first device. True when one
+// plays. Without one the engine keeps running and tries again later.
 bool SbOutputStart(int mixRate);
 bool SbOutputRunning();
-// Stops the engine within a second whatever the device does; a device
-// thread that hangs is left behind safely.
+// Ends the session within a second whatever the device does; a thread stuck
+// in a driver is left behind with its own objects.
 void SbOutputStop();
 
-// True when a device plays or one could be opened now. Bounded: at worst a
-// few hundred milliseconds when the device just died, and retries are
-// rate-limited, so a chat without any device costs nothing noticeable.
-bool SbOutputEnsure();
+// For a sound about to start: true when a device runs, waiting at most
+// until boundMs after startTick for one (an idle stream restarting, or an
+// attempt) and never waiting twice.
+bool SbOutputEnsure(unsigned long startTick, unsigned long boundMs);
+// After the mixer started a sound: true once a device has taken its first
+// frames, by boundMs after startTick. Otherwise the sound is withdrawn, so
+// it is never heard later, and false.
+bool SbOutputConfirmStart(unsigned long startTick, unsigned long boundMs);
 
-// Why the last device could not be opened, for people ("" when it could).
+// Why the last attempt found no device, for people ("" when one opened).
 void SbOutputLastError(char* text, size_t size);
+
+// From the system's endpoint notifications (or the scripted output), any
+// thread: the default output changed; a device came, went or changed state.
+void SbOutputsDefaultChanged();
+void SbOutputsDevicesChanged();
+
+// For the bench and tests: wake-ups of the engine's thread so far, and the
+// shutdowns that outlasted their wait and still run.
+long SbOutputWakeups();
+long SbOutputStuckShutdowns();
 
 #endif

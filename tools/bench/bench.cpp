@@ -20,6 +20,7 @@
 #include "audio/engine/stream_source.h"
 #include "audio/fsound.h"
 #include "tools/bench/bench_common.h"
+#include "tools/bench/idle_fault_bench.h"
 
 namespace {
 
@@ -153,7 +154,7 @@ MixFigures MeasureMixing() {
     static float out[2 * 441];
     int token = 0;
     auto measure = [&](int volume, bool queue) {
-        SbMixerStart(rate, session);
+        SbMixerStart(rate, session, nullptr, nullptr);
         SbMixerAttach(&token, session);
         SbEngineSetVolume(volume);
         FSOUND_STREAM* a = FSOUND_Stream_OpenFile(Media("bench-60s.mp3").c_str(), 0, 0);
@@ -262,6 +263,7 @@ int main(int argc, char** argv) {
     FSOUND_Close();
 
     MixFigures mixing = MeasureMixing();
+    BenchIdleAndFaults(mediaDir);
 
     for (int i = 0; i < kFormats; ++i) {
         std::string label = std::string("engine open + start, ") + formats[i].name;
