@@ -13,7 +13,11 @@
 set -uo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=$top/build/windows
-selection=(-L '^(dll_tests|protocol_dll_tests|listener_dll_tests|host_thread_tests|hardening_dll_tests|host_simulator|installer)$')
+# The format table and its memory soak are left out: Windows' codecs open in
+# a tenth of a second natively and take seconds in the emulated machine, past
+# the bound a received sound is answered in.
+selection=(-L '^(dll_tests|protocol_dll_tests|listener_dll_tests|host_thread_tests|hardening_dll_tests|host_simulator|installer)$'
+  -E '^ListenerDllTest\.(EveryFormat|HundredPlaysOfEachNewFormat)')
 what="the DLL, simulator and installer tests"
 while [ $# -gt 0 ]; do
   case $1 in
