@@ -17,8 +17,11 @@ namespace {
 // Decoded ahead of each stream: enough to ride out a slow moment of the
 // codec, little enough that a stream's memory does not grow with the file.
 constexpr double kAheadSeconds = 0.5;
-// Decoded before an open counts as done.
-constexpr double kOpenSeconds = 0.2;
+// Decoded before an open counts as done: the whole look-ahead, since the
+// engine fills its ring that far ahead the moment the sound starts, and what
+// the codec has not decoded by then would be heard as a gap. A few
+// milliseconds of decoding.
+constexpr double kOpenSeconds = kAheadSeconds;
 // Silence handed out in a row before a stream whose codec stalled ends.
 constexpr double kStallSeconds = 2.0;
 // A codec thread with nothing to do ends after this, letting the codecs go.
