@@ -1,7 +1,15 @@
 # Runs one command and checks its exit code and output.
 #   cmake -DCOMMAND=<;-list> -DEXPECT_CODE=<n> -DEXPECT_OUTPUT=<;-list of regexes>
-#         [-DOUTPUT_FILE=<path>] [-DCHECK_AFTER=<;-list>] -P run_and_check.cmake
+#         [-DOUTPUT_FILE=<path>] [-DCHECK_AFTER=<;-list>] [-DBEFORE=<;-list>]
+#         -P run_and_check.cmake
 # CHECK_AFTER is a second command, run when the first passed, that must exit 0.
+# BEFORE sets the scene and must exit 0.
+if(BEFORE)
+  execute_process(COMMAND ${BEFORE} RESULT_VARIABLE code)
+  if(NOT code EQUAL 0)
+    message(FATAL_ERROR "setting the scene failed (exit code ${code}): ${BEFORE}")
+  endif()
+endif()
 execute_process(COMMAND ${COMMAND} RESULT_VARIABLE code OUTPUT_VARIABLE out ERROR_VARIABLE err)
 set(all "${out}${err}")
 if(OUTPUT_FILE)
