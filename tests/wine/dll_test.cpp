@@ -96,9 +96,10 @@ TEST_F(DllTest, InitializeLoadsTheRegistryAndCyclesCleanly) {
     }
     // The engine's thread leaves COM as it found it, and the system tears the
     // multithreaded apartment down a moment after the thread ends (Wine:
-    // within a few hundred ms); a leak stays.
+    // within a few hundred ms, seconds in the emulated 32-bit lane); a leak
+    // stays.
     ResourceCounts after = CurrentResourceCounts();
-    for (int i = 0; i < 40 && after.handles > before.handles + 2; ++i) {
+    for (int i = 0; i < 200 && after.handles > before.handles + 2; ++i) {
         Sleep(50);
         after = CurrentResourceCounts();
     }
