@@ -13,11 +13,14 @@
 set -uo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=$top/build/windows
-# The format table and its memory soak are left out: Windows' codecs open in
-# a tenth of a second natively and take seconds in the emulated machine, past
-# the bound a received sound is answered in.
+# Left out, as verdicts the emulated machine's pace decides rather than the
+# product: the format table and its memory soak (Windows' codecs open in a
+# tenth of a second natively and in seconds here, past the bound a received
+# sound is answered in), and the LetFinish byte's replace case (a sound is
+# answered once a device has taken its first frames, so the one it replaces
+# is heard for as long as the emulated device takes to call back).
 selection=(-L '^(dll_tests|protocol_dll_tests|listener_dll_tests|host_thread_tests|hardening_dll_tests|host_simulator|installer)$'
-  -E '^ListenerDllTest\.(EveryFormat|HundredPlaysOfEachNewFormat)')
+  -E '^ListenerDllTest\.(EveryFormat|HundredPlaysOfEachNewFormat|TheLetFinishByteDecides)')
 what="the DLL, simulator and installer tests"
 while [ $# -gt 0 ]; do
   case $1 in
