@@ -22,6 +22,10 @@ struct Device {
     volatile LONG callsLeft;   // -1: no limit
     volatile LONG reportAfter; // -1: nothing to report
     Device* next;
+    // Held from the look at callsLeft to the period's time stamp, so that a
+    // fault armed while a period is being rendered takes effect after it and
+    // no period rendered before the fault is stamped after it.
+    CRITICAL_SECTION renderLock;
 };
 
 volatile LONG onceState = 0;
@@ -77,11 +81,15 @@ DWORD WINAPI DeviceMain(void* param) {
         last.QuadPart += static_cast<LONGLONG>(due) * frequency.QuadPart / d->rate;
         if (due > most)
             due = most;
-        if (d->silentFromStart || InterlockedCompareExchange(&d->callsLeft, 0, 0) == 0)
+        EnterCriticalSection(&d->renderLock);
+        if (d->silentFromStart || InterlockedCompareExchange(&d->callsLeft, 0, 0) == 0) {
+            LeaveCriticalSection(&d->renderLock);
             continue;
+        }
         if (InterlockedCompareExchange(&d->reportAfter, 0, 0) == 0) {
             InterlockedExchange(&d->reportAfter, -1);
             InterlockedExchange(&d->callsLeft, 0);
+            LeaveCriticalSection(&d->renderLock);
             SbOutputsDefaultChanged();
             continue;
         }
@@ -90,8 +98,10 @@ DWORD WINAPI DeviceMain(void* param) {
         if (InterlockedCompareExchange(&d->reportAfter, 0, 0) > 0)
             InterlockedDecrement(&d->reportAfter);
         d->render(d->user, frames.data(), due);
+        DWORD tick = GetTickCount();
+        LeaveCriticalSection(&d->renderLock);
         EnterCriticalSection(&lock);
-        periods.push_back({GetTickCount(), consumed.size() / 2, due});
+        periods.push_back({tick, consumed.size() / 2, due});
         consumed.insert(consumed.end(), frames.begin(), frames.begin() + 2 * due);
         LeaveCriticalSection(&lock);
     }
@@ -103,13 +113,14 @@ void* Open(int, unsigned rate, SbRender render, void* user, char* error, size_t 
     EnsureInit();
     HangWhile(kSbScriptHangsInOpen);
     auto* d =
-        new (std::nothrow) Device{render, user, rate, nullptr, nullptr, false, -1, -1, nullptr};
+        new (std::nothrow) Device{render, user, rate, nullptr, nullptr, false, -1, -1, nullptr, {}};
     if (!d || !(d->quit = CreateEventA(nullptr, TRUE, FALSE, nullptr))) {
         if (error && errorSize)
             std::snprintf(error, errorSize, "%s", "The scripted output could not be opened.");
         delete d;
         return nullptr;
     }
+    InitializeCriticalSection(&d->renderLock);
     EnterCriticalSection(&lock);
     SbScriptFault now = ActiveFault();
     d->silentFromStart = now == kSbScriptNeverCalls;
@@ -119,6 +130,7 @@ void* Open(int, unsigned rate, SbRender render, void* user, char* error, size_t 
     d->thread = SbStartModuleThread(DeviceMain, d);
     if (!d->thread) {
         CloseHandle(d->quit);
+        DeleteCriticalSection(&d->renderLock);
         delete d;
         if (error && errorSize)
             std::snprintf(error, errorSize, "%s", "The scripted output could not be opened.");
@@ -152,6 +164,7 @@ void Close(void* output) {
     }
     --openCount;
     LeaveCriticalSection(&lock);
+    DeleteCriticalSection(&d->renderLock);
     delete d;
 }
 
@@ -166,12 +179,14 @@ void SbScriptArm(SbScriptFault kind, unsigned long durationMs, int callbacks) {
     faultUntil = GetTickCount() + durationMs;
     faultCallbacks = callbacks;
     for (Device* d = devices; d; d = d->next) {
+        EnterCriticalSection(&d->renderLock);
         if (kind == kSbScriptStopsAfter)
             InterlockedExchange(&d->callsLeft, callbacks);
         else if (kind == kSbScriptDefaultChange)
             InterlockedExchange(&d->reportAfter, callbacks);
         else if (kind != kSbScriptNone)
             InterlockedExchange(&d->callsLeft, 0);
+        LeaveCriticalSection(&d->renderLock);
     }
     LeaveCriticalSection(&lock);
 }

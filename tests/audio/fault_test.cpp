@@ -57,11 +57,12 @@ DWORD ThreadCount() {
 struct Consumed {
     pcm::Frames frames;
     std::vector<SbScriptPeriod> periods;
-    // The loud frames consumed in periods that ended within [from, to].
+    // The loud frames consumed in periods that ended within (from, to]: a
+    // period stamped in the very tick a sound was sent cannot hold it.
     size_t LoudFrames(DWORD from, DWORD to) const {
         size_t loud = 0;
         for (const SbScriptPeriod& p : periods) {
-            if (static_cast<LONG>(p.tick - from) < 0 || static_cast<LONG>(p.tick - to) > 0)
+            if (static_cast<LONG>(p.tick - from) <= 0 || static_cast<LONG>(p.tick - to) > 0)
                 continue;
             pcm::Frames part(frames.begin() + 2 * p.firstFrame,
                              frames.begin() + 2 * (p.firstFrame + p.frames));
