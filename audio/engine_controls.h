@@ -16,6 +16,13 @@
 void SbEngineSetVolume(int percent);
 int SbEngineVolume();
 
+// Evens out the loudness of the sound files the engine plays (not the chime):
+// each is played with a gain that brings its measured loudness to one
+// target, the volume applying on top. Off until turned on; takes effect from
+// the next sound started.
+void SbEngineSetEvenLoudness(bool on);
+bool SbEngineEvenLoudness();
+
 enum SbQueueResult {
     kSbQueueFailed = 0,  // unknown stream, or no output device could be opened
     kSbQueuePlaying = 1, // nothing was heard: it plays now

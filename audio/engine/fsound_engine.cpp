@@ -121,6 +121,18 @@ int SbEngineVolume() {
     return SbMixerVolume();
 }
 
+namespace {
+volatile LONG evenLoudness = 0;
+}
+
+void SbEngineSetEvenLoudness(bool on) {
+    InterlockedExchange(&evenLoudness, on ? 1 : 0);
+}
+
+bool SbEngineEvenLoudness() {
+    return InterlockedCompareExchange(&evenLoudness, 0, 0) != 0;
+}
+
 // A sound that waits its turn is not confirmed: what waits in the line when
 // the device is lost is dropped with what plays.
 SbQueueResult SbEngineQueueStream(FSOUND_STREAM* stream, int maxWaiting) {

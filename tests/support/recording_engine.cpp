@@ -14,6 +14,7 @@ bool refusePlay = false;
 int openStreams = 0;
 std::vector<std::string> controlCalls;
 int volume = 100;
+bool evenLoudness = false;
 FSOUND_STREAM* heard = nullptr;
 std::deque<FSOUND_STREAM*> waiting;
 bool failQueue = false;
@@ -132,6 +133,14 @@ void SbEngineSetVolume(int percent) {
 
 int SbEngineVolume() {
     return volume;
+}
+
+void SbEngineSetEvenLoudness(bool on) {
+    evenLoudness = on;
+}
+
+bool SbEngineEvenLoudness() {
+    return evenLoudness;
 }
 
 SbQueueResult SbEngineQueueStream(FSOUND_STREAM* stream, int maxWaiting) {

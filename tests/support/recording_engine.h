@@ -22,6 +22,7 @@ extern int openStreams;                    // streams opened and not yet closed
 // "SbEnginePlayChime() -> 1", "#2 starts" (a waiting stream's turn came).
 extern std::vector<std::string> controlCalls;
 extern int volume;           // as last set, 0..100
+extern bool evenLoudness;    // as last set
 extern FSOUND_STREAM* heard; // started by Stream_Play or from the line
 extern std::deque<FSOUND_STREAM*> waiting;
 extern bool failQueue;           // QueueStream answers kSbQueueFailed
