@@ -9,6 +9,7 @@ bool toastsEnabled = true;
 int playbackVolume = kFullVolume;
 bool letSoundsFinish = false;
 int soundsPerMinute = 0;
+bool evenLoudness = false;
 
 namespace {
 // On when the value's first byte is 1, whatever its type and length.
@@ -31,6 +32,7 @@ void LoadListenerControls(HKEY key) {
     playbackVolume = volume > kFullVolume ? kFullVolume : volume;
     letSoundsFinish = ReadFlag(key, "LetFinish");
     soundsPerMinute = ReadByte(key, "SoundsPerMinute", 0);
+    evenLoudness = ReadFlag(key, "EvenLoudness");
 }
 } // namespace
 
@@ -42,6 +44,7 @@ void LoadSettings() {
         playbackVolume = kFullVolume;
         letSoundsFinish = false;
         soundsPerMinute = 0;
+        evenLoudness = false;
         return;
     }
     soundsEnabled = ReadFlag(key.get(), "SoundsEnabled");

@@ -16,6 +16,7 @@ constexpr int kMostSoundsPerMinute = 255;
 extern int playbackVolume;   // "Volume": 0..100 percent
 extern bool letSoundsFinish; // "LetFinish": a received sound waits its turn
 extern int soundsPerMinute;  // "SoundsPerMinute": 0 = no limit, else 1..255
+extern bool evenLoudness;    // "EvenLoudness": sound files play at one loudness
 
 // Reads the flags and the listener's controls; a missing key or value reads
 // as its default and creates nothing.

@@ -40,6 +40,7 @@ extern "C" int WINAPI Initialize(UINT_PTR, UINT_PTR, UINT_PTR) {
         LoadImageA(moduleHandle, MAKEINTRESOURCEA(122), IMAGE_ICON, 16, 16, LR_LOADTRANSPARENT));
     LoadSettings();
     SbEngineSetVolume(playbackVolume);
+    SbEngineSetEvenLoudness(evenLoudness);
     ForgetReceivedSounds();
     return 1;
 }

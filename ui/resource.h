@@ -55,6 +55,7 @@
 #define IDC_LET_FINISH 1033
 #define IDC_SOUNDS_PER_MINUTE 1034 // number box, 0..255
 #define IDC_SOUNDS_PER_MINUTE_SPIN 1035
+#define IDC_EVEN_LOUDNESS 1042
 // The soundpack dialog's tools for pack makers, and the check's report.
 #define IDC_CHECK_PACK 1036
 #define IDC_SAVE_PACK 1037

@@ -64,6 +64,10 @@ const char kHelpText[] = "SENDING A SOUND\r\n"
                          "    Play at most N received sounds a minute: when a\r\n"
                          "    contact sends more, the rest are not played and\r\n"
                          "    a toast says so, once a minute. 0 = no limit.\r\n"
+                         "    Even out the loudness of sounds: each sound\r\n"
+                         "    file is measured once and played at one\r\n"
+                         "    loudness, so a whisper and an air horn sound\r\n"
+                         "    alike; Volume applies on top. Never clips.\r\n"
                          "The play button in the panel always plays at once.\r\n"
                          "\r\n"
                          "WHERE SOUND FILES GO\r\n"
@@ -133,6 +137,7 @@ void InitPlaybackControls(HWND dialog) {
     SendMessageA(slider, TBM_SETPOS, TRUE, playbackVolume);
     ShowVolume(dialog);
     CheckDlgButton(dialog, IDC_LET_FINISH, letSoundsFinish ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(dialog, IDC_EVEN_LOUDNESS, evenLoudness ? BST_CHECKED : BST_UNCHECKED);
     SendDlgItemMessageA(dialog, IDC_SOUNDS_PER_MINUTE, EM_LIMITTEXT, 3, 0);
     SendDlgItemMessageA(dialog, IDC_SOUNDS_PER_MINUTE_SPIN, UDM_SETRANGE32, 0,
                         kMostSoundsPerMinute);
@@ -222,6 +227,11 @@ INT_PTR CALLBACK OptionsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
         case IDC_LET_FINISH:
             letSoundsFinish = IsDlgButtonChecked(dialog, IDC_LET_FINISH) == BST_CHECKED;
             StoreSetting("LetFinish", letSoundsFinish);
+            return TRUE;
+        case IDC_EVEN_LOUDNESS:
+            evenLoudness = IsDlgButtonChecked(dialog, IDC_EVEN_LOUDNESS) == BST_CHECKED;
+            SbEngineSetEvenLoudness(evenLoudness);
+            StoreSetting("EvenLoudness", evenLoudness);
             return TRUE;
         case IDC_TEST_CHIME:
             if (HIWORD(wParam) == BN_CLICKED)

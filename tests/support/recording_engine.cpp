@@ -55,6 +55,7 @@ void Reset() {
     openStreams = 0;
     controlCalls.clear();
     volume = 100;
+    evenLoudness = false;
     heard = nullptr;
     waiting.clear();
     failQueue = false;

@@ -46,10 +46,11 @@ TEST_F(OptionsPlaybackTest, OpensOnTheSettingsInForceAndStoresNothing) {
     testing_support::CreateSettingsKey();
     playbackVolume = 40;
     letSoundsFinish = true;
+    evenLoudness = true;
     soundsPerMinute = 12;
     const std::string before = testing_support::SnapshotRegistry();
     LRESULT position = -1, rangeMax = -1, spinRange = -1;
-    UINT letFinish = 99;
+    UINT letFinish = 99, even = 99;
     std::string shownVolume, shownLimit;
     driver.Expect(kOptions, [&](HWND dialog) {
         HWND slider = GetDlgItem(dialog, IDC_VOLUME);
@@ -58,6 +59,7 @@ TEST_F(OptionsPlaybackTest, OpensOnTheSettingsInForceAndStoresNothing) {
         spinRange = SendDlgItemMessageA(dialog, IDC_SOUNDS_PER_MINUTE_SPIN, UDM_GETRANGE, 0, 0);
         shownVolume = UiDriver::ControlText(dialog, IDC_VOLUME_VALUE);
         letFinish = IsDlgButtonChecked(dialog, IDC_LET_FINISH);
+        even = IsDlgButtonChecked(dialog, IDC_EVEN_LOUDNESS);
         shownLimit = UiDriver::ControlText(dialog, IDC_SOUNDS_PER_MINUTE);
         UiDriver::Click(dialog, IDOK);
     });
@@ -67,6 +69,7 @@ TEST_F(OptionsPlaybackTest, OpensOnTheSettingsInForceAndStoresNothing) {
     EXPECT_EQ(MAKELONG(255, 0), spinRange); // high word the least
     EXPECT_EQ("40%", shownVolume);
     EXPECT_EQ(static_cast<UINT>(BST_CHECKED), letFinish);
+    EXPECT_EQ(static_cast<UINT>(BST_CHECKED), even);
     EXPECT_EQ("12", shownLimit);
     EXPECT_EQ(before, testing_support::SnapshotRegistry());
     EXPECT_TRUE(recording_engine::controlCalls.empty());
@@ -122,24 +125,38 @@ TEST_F(OptionsPlaybackTest, EverySliderStepIsHeardAndStoredAtOnce) {
     EXPECT_EQ(6u, recording_engine::controlCalls.size());
 }
 
-TEST_F(OptionsPlaybackTest, TheLetFinishBoxIsStoredAtEachClick) {
-    testing_support::CreateSettingsKey();
-    std::vector<std::string> stored;
-    std::vector<bool> inMemory;
-    driver.Expect(kOptions, [&](HWND dialog) {
-        for (int click = 0; click < 2; ++click) {
-            SendMessageA(GetDlgItem(dialog, IDC_LET_FINISH), BM_CLICK, 0, 0);
-            stored.push_back(Stored("LetFinish"));
-            inMemory.push_back(letSoundsFinish);
-        }
-        SendMessageA(GetDlgItem(dialog, IDC_LET_FINISH), BM_CLICK, 0, 0);
-        UiDriver::Click(dialog, IDCANCEL);
-    });
-    EXPECT_EQ(2, OpenOptions());
-    EXPECT_EQ((std::vector<std::string>{"1", "0"}), stored);
-    EXPECT_EQ((std::vector<bool>{true, false}), inMemory);
-    EXPECT_TRUE(letSoundsFinish);
-    EXPECT_EQ("1", Stored("LetFinish"));
+TEST_F(OptionsPlaybackTest, EachCheckboxIsStoredAtEachClick) {
+    const struct {
+        int id;
+        const char* value;
+        bool* setting;
+        bool* engine; // the engine's switch, where the box has one
+    } boxes[] = {
+        {IDC_LET_FINISH, "LetFinish", &letSoundsFinish, nullptr},
+        {IDC_EVEN_LOUDNESS, "EvenLoudness", &evenLoudness, &recording_engine::evenLoudness}};
+    for (const auto& box : boxes) {
+        SCOPED_TRACE(box.value);
+        testing_support::CreateSettingsKey();
+        *box.setting = false;
+        std::vector<std::string> stored;
+        std::vector<bool> inMemory, inEngine;
+        driver.Expect(kOptions, [&](HWND dialog) {
+            for (int click = 0; click < 2; ++click) {
+                SendMessageA(GetDlgItem(dialog, box.id), BM_CLICK, 0, 0);
+                stored.push_back(Stored(box.value));
+                inMemory.push_back(*box.setting);
+                inEngine.push_back(box.engine ? *box.engine : *box.setting);
+            }
+            SendMessageA(GetDlgItem(dialog, box.id), BM_CLICK, 0, 0);
+            UiDriver::Click(dialog, IDCANCEL);
+        });
+        EXPECT_EQ(2, OpenOptions());
+        EXPECT_EQ((std::vector<std::string>{"1", "0"}), stored);
+        EXPECT_EQ((std::vector<bool>{true, false}), inMemory);
+        EXPECT_EQ(inMemory, inEngine);
+        EXPECT_TRUE(*box.setting);
+        EXPECT_EQ("1", Stored(box.value));
+    }
 }
 
 TEST_F(OptionsPlaybackTest, TheNumberBoxStoresWhatIsTypedWithinItsRange) {
@@ -231,8 +248,9 @@ TEST_F(OptionsPlaybackTest, HelpExplainsThePlaybackOptions) {
         UiDriver::Click(dialog, IDOK);
     });
     DialogBoxParamA(moduleHandle, MAKEINTRESOURCEA(IDD_HELP), nullptr, OkCancelProc, 0);
-    for (const char* words : {"Volume", "Test plays a short chime", "Let a sound finish",
-                              "Up to 3 wait", "received sounds a minute", "0 = no limit"})
+    for (const char* words :
+         {"Volume", "Test plays a short chime", "Let a sound finish", "Up to 3 wait",
+          "received sounds a minute", "0 = no limit", "Even out the loudness of sounds"})
         EXPECT_NE(std::string::npos, help.find(words)) << words;
 }
 

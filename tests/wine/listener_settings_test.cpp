@@ -37,7 +37,7 @@ TEST_F(ListenerSettingsTest, EachByteReadsAsTheTableSays) {
         const char* name;
         std::string bytes; // kMissing: no value at all
         DWORD type;
-        int volume, letFinish, perMinute; // -1: this case does not look at it
+        int volume, flag, perMinute; // -1: this case does not look at it; flag: the named one
     } cases[] = {
         {"Volume", kMissing, REG_BINARY, 100, -1, -1},
         {"Volume", Byte(0), REG_BINARY, 0, -1, -1},
@@ -53,6 +53,10 @@ TEST_F(ListenerSettingsTest, EachByteReadsAsTheTableSays) {
         {"LetFinish", Byte(1), REG_BINARY, -1, 1, -1},
         {"LetFinish", Byte(2), REG_BINARY, -1, 0, -1},
         {"LetFinish", Byte(255), REG_BINARY, -1, 0, -1},
+        {"EvenLoudness", kMissing, REG_BINARY, -1, 0, -1},
+        {"EvenLoudness", Byte(0), REG_BINARY, -1, 0, -1},
+        {"EvenLoudness", Byte(1), REG_BINARY, -1, 1, -1},
+        {"EvenLoudness", Byte(255), REG_BINARY, -1, 0, -1},
         {"SoundsPerMinute", kMissing, REG_BINARY, -1, -1, 0},
         {"SoundsPerMinute", Byte(0), REG_BINARY, -1, -1, 0},
         {"SoundsPerMinute", Byte(1), REG_BINARY, -1, -1, 1},
@@ -70,13 +74,15 @@ TEST_F(ListenerSettingsTest, EachByteReadsAsTheTableSays) {
             PutSettingValue(c.name, c.bytes, c.type);
         playbackVolume = 37;
         letSoundsFinish = true;
+        evenLoudness = true;
         soundsPerMinute = 99;
         LoadSettings();
         if (c.volume >= 0) {
             EXPECT_EQ(c.volume, playbackVolume);
         }
-        if (c.letFinish >= 0) {
-            EXPECT_EQ(c.letFinish == 1, letSoundsFinish);
+        if (c.flag >= 0) {
+            EXPECT_EQ(c.flag == 1,
+                      std::string(c.name) == "EvenLoudness" ? evenLoudness : letSoundsFinish);
         }
         if (c.perMinute >= 0) {
             EXPECT_EQ(c.perMinute, soundsPerMinute);
@@ -88,6 +94,7 @@ TEST_F(ListenerSettingsTest, WithoutTheKeyEverythingIsAsBeforeAndAStoreCreatesIt
     LoadSettings();
     EXPECT_EQ(100, playbackVolume);
     EXPECT_FALSE(letSoundsFinish);
+    EXPECT_FALSE(evenLoudness);
     EXPECT_EQ(0, soundsPerMinute);
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kSettingsKey));
     StoreSettingByte("Volume", 30);
@@ -134,6 +141,25 @@ TEST_F(ListenerSettingsTest, InitializeHandsTheStoredVolumeToTheEngine) {
         ASSERT_EQ(1, Initialize(0, 0, 0));
         EXPECT_EQ(std::vector<std::string>{"SbEngineSetVolume(" + std::to_string(c.volume) + ")"},
                   recording_engine::controlCalls);
+        Uninitialize();
+    }
+}
+
+TEST_F(ListenerSettingsTest, InitializeHandsTheLoudnessSwitchToTheEngine) {
+    const struct {
+        std::string stored;
+        bool on;
+    } cases[] = {{kMissing, false}, {Byte(1), true}, {Byte(0), false}, {Byte(2), false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.on);
+        ResetRegistry();
+        CreateSettingsKey();
+        if (c.stored != kMissing)
+            PutSettingValue("EvenLoudness", c.stored);
+        recording_engine::Reset();
+        recording_engine::evenLoudness = !c.on;
+        ASSERT_EQ(1, Initialize(0, 0, 0));
+        EXPECT_EQ(c.on, recording_engine::evenLoudness);
         Uninitialize();
     }
 }
