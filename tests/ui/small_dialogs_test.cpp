@@ -114,9 +114,10 @@ TEST_F(SmallDialogTest, HelpExplainsCommandsAndSoundpacks) {
         UiDriver::Click(dialog, IDOK);
     });
     Open(IDD_HELP, OkCancelProc);
-    for (const char* word : {"/xSBwelcome", "/x7", "/xSBabout", "/xSBconfig", "/xSBoptions",
-                             "/xSBreload", "/xSBenable", "/xSBdisable", "/xSBDumpDatabase",
-                             "install.ini", "7.mp3", "Sonabell folder"})
+    for (const char* word :
+         {"/xSBwelcome", "/x7", "/xSBabout", "/xSBconfig", "/xSBoptions", "/xSBreload",
+          "/xSBenable", "/xSBdisable", "/xSBDumpDatabase", "install.ini", "7.mp3",
+          "Sonabell folder", "AIFF", "Opus", "WMA and M4A"})
         EXPECT_NE(std::string::npos, help.find(word)) << word;
 }
 
