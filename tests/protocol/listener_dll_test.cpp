@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -163,6 +164,24 @@ class ListenerDllTest : public CleanRegistryTest {
         ASSERT_EQ(1, dll.Initialize(0, 0, 0));
         running = true;
     }
+    // Opens the Options dialog as the user's command does, runs during in it
+    // and closes it with OK.
+    void InOptions(const std::function<void(HWND)>& during) {
+        UiDriver driver;
+        driver.Expect(kOptionsCaption, [&](HWND dialog) {
+            during(dialog);
+            UiDriver::Click(dialog, IDOK);
+        });
+        HostBuffer result;
+        ASSERT_EQ(1, dll.ParseCommand("/xSBoptions", "", 0, result.data()));
+    }
+    // Drags the Options dialog's volume slider to position and lets go.
+    static void MoveSlider(HWND dialog, int position) {
+        HWND slider = GetDlgItem(dialog, kVolumeSlider);
+        SendMessageA(slider, TBM_SETPOS, TRUE, position);
+        SendMessageA(dialog, WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, position),
+                     reinterpret_cast<LPARAM>(slider));
+    }
     // Delivers a received sound; the answer must be empty.
     void Receive(const std::string& index) {
         HostBuffer result;
@@ -299,8 +318,7 @@ TEST_F(ListenerDllTest, ASoundAtVolumeZeroStillHoldsTheLineToItsEnd) {
     // Where the capture had got to when the sounds arrived: the capture
     // output writes every mixed frame, silent or not, in real time.
     size_t sentAt = 0;
-    UiDriver driver;
-    driver.Expect(kOptionsCaption, [&](HWND dialog) {
+    InOptions([&](HWND dialog) {
         WIN32_FILE_ATTRIBUTE_DATA data;
         if (GetFileAttributesExA(capturePath.c_str(), GetFileExInfoStandard, &data) &&
             data.nFileSizeLow > 44)
@@ -308,14 +326,8 @@ TEST_F(ListenerDllTest, ASoundAtVolumeZeroStillHoldsTheLineToItsEnd) {
         Receive("1");
         Receive("2");
         Sleep(500);
-        HWND slider = GetDlgItem(dialog, kVolumeSlider);
-        SendMessageA(slider, TBM_SETPOS, TRUE, 100);
-        SendMessageA(dialog, WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, 100),
-                     reinterpret_cast<LPARAM>(slider));
-        UiDriver::Click(dialog, IDOK);
+        MoveSlider(dialog, 100);
     });
-    HostBuffer result;
-    ASSERT_EQ(1, dll.ParseCommand("/xSBoptions", "", 0, result.data()));
     Sleep(1500);
     const Heard heard = Stop();
     const std::vector<Stretch> loud = LoudStretches(heard, 0.05);
@@ -332,20 +344,13 @@ TEST_F(ListenerDllTest, ASliderMoveDuringPlaybackIsHeardWithoutAClick) {
     folder.AddFile("1.wav", ToneWav(440, 1.6));
     PutSound("1", "tone", "1.wav", "");
     Start({});
-    UiDriver driver;
     // The sound arrives once the dialog is up, so the move lands half a
     // second into it however long a slow machine takes to show the dialog.
-    driver.Expect(kOptionsCaption, [this](HWND dialog) {
+    InOptions([this](HWND dialog) {
         Receive("1");
         Sleep(500);
-        HWND slider = GetDlgItem(dialog, kVolumeSlider);
-        SendMessageA(slider, TBM_SETPOS, TRUE, 50);
-        SendMessageA(dialog, WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, 50),
-                     reinterpret_cast<LPARAM>(slider));
-        UiDriver::Click(dialog, IDOK);
+        MoveSlider(dialog, 50);
     });
-    HostBuffer result;
-    ASSERT_EQ(1, dll.ParseCommand("/xSBoptions", "", 0, result.data()));
     Sleep(1800);
     const Heard heard = Stop();
     EXPECT_EQ(std::string(1, '\x32'),
