@@ -1,5 +1,5 @@
-// The listener's three settings: how each stored byte reads, how they are
-// stored, and that Initialize hands the volume to the engine.
+// The listener's settings: how each stored byte reads, how they are
+// stored, and that Initialize hands the volume and loudness switch to the engine.
 #include "database/settings.h"
 #include "host/plugin.h"
 
@@ -126,40 +126,29 @@ TEST_F(ListenerSettingsTest, StoreByteWritesOneBinaryByte) {
     }
 }
 
-TEST_F(ListenerSettingsTest, InitializeHandsTheStoredVolumeToTheEngine) {
+TEST_F(ListenerSettingsTest, InitializeHandsTheStoredControlsToTheEngine) {
     const struct {
-        std::string stored;
+        std::string volumeStored, evenStored;
         int volume;
-    } cases[] = {{kMissing, 100}, {Byte(0), 0}, {Byte(64), 64}, {Byte(200), 100}};
+        bool even;
+    } cases[] = {{kMissing, kMissing, 100, false},
+                 {Byte(0), Byte(1), 0, true},
+                 {Byte(64), Byte(0), 64, false},
+                 {Byte(200), Byte(2), 100, false}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.volume);
         ResetRegistry();
         CreateSettingsKey();
-        if (c.stored != kMissing)
-            PutSettingValue("Volume", c.stored);
+        if (c.volumeStored != kMissing)
+            PutSettingValue("Volume", c.volumeStored);
+        if (c.evenStored != kMissing)
+            PutSettingValue("EvenLoudness", c.evenStored);
         recording_engine::Reset();
+        recording_engine::evenLoudness = !c.even;
         ASSERT_EQ(1, Initialize(0, 0, 0));
         EXPECT_EQ(std::vector<std::string>{"SbEngineSetVolume(" + std::to_string(c.volume) + ")"},
                   recording_engine::controlCalls);
-        Uninitialize();
-    }
-}
-
-TEST_F(ListenerSettingsTest, InitializeHandsTheLoudnessSwitchToTheEngine) {
-    const struct {
-        std::string stored;
-        bool on;
-    } cases[] = {{kMissing, false}, {Byte(1), true}, {Byte(0), false}, {Byte(2), false}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.on);
-        ResetRegistry();
-        CreateSettingsKey();
-        if (c.stored != kMissing)
-            PutSettingValue("EvenLoudness", c.stored);
-        recording_engine::Reset();
-        recording_engine::evenLoudness = !c.on;
-        ASSERT_EQ(1, Initialize(0, 0, 0));
-        EXPECT_EQ(c.on, recording_engine::evenLoudness);
+        EXPECT_EQ(c.even, recording_engine::evenLoudness);
         Uninitialize();
     }
 }
