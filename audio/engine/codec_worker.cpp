@@ -41,7 +41,8 @@ struct Job {
     bool ended;       // the codec has nothing more
     bool rewindAsked; // the stream starts over: what is buffered is stale
     unsigned rate;
-    std::vector<float> buffered; // stereo frames from bufferedRead on
+    unsigned long long lengthFrames; // as the codec tells it, 0 when it cannot
+    std::vector<float> buffered;     // stereo frames from bufferedRead on
     size_t bufferedRead;
     size_t silentFrames; // handed out in a row while nothing was buffered
     Job* next;
@@ -124,11 +125,16 @@ void Open(Job* job) {
     }
     job->decoded.swap(first);
     bool ok = !job->decoded.empty();
+    const unsigned long long hns = job->wm   ? SbWmLengthHns(job->wm)
+                                   : job->mf ? SbMfLengthHns(job->mf)
+                                             : 0;
+    const unsigned long long lengthFrames = hns / 10000 * layout.rate / 1000;
     if (!ok)
         CloseReader(job);
     EnterCriticalSection(&lock);
     job->state = ok ? kOpen : kFailed;
     job->rate = layout.rate;
+    job->lengthFrames = lengthFrames;
     job->ended = !more;
     if (ok)
         Append(job, job->decoded);
@@ -341,6 +347,7 @@ SbSource* SbCodecOpen(const char* path, SbContainer kind, unsigned long waitMs) 
     EnterCriticalSection(&lock);
     bool ok = job->state == kOpen;
     unsigned rate = job->rate;
+    unsigned long long lengthFrames = job->lengthFrames;
     if (!ok)
         job->dropped = true; // late or failed: the codec thread lets it go
     LeaveCriticalSection(&lock);
@@ -349,7 +356,7 @@ SbSource* SbCodecOpen(const char* path, SbContainer kind, unsigned long waitMs) 
         Release(job);
         return nullptr;
     }
-    return SbSourceOpenFeed(&kFeed, job, rate);
+    return SbSourceOpenFeed(&kFeed, job, rate, lengthFrames);
 }
 
 void SbCodecStop(unsigned long waitMs) {

@@ -139,6 +139,23 @@ bool SbMfRewind(SbMfReader* r) {
     return SUCCEEDED(r->reader->SetCurrentPosition(timeFormat, start));
 }
 
+unsigned long long SbMfLengthHns(SbMfReader* r) {
+    const DWORD mediaSource = 0xffffffff; // MF_SOURCE_READER_MEDIASOURCE
+    const GUID duration = {               // MF_PD_DURATION
+                           0x6c990d33,
+                           0xbb8e,
+                           0x477a,
+                           {0x85, 0x98, 0x0d, 0x5d, 0x96, 0xfc, 0xd8, 0x8a}};
+    PROPVARIANT value;
+    PropVariantInit(&value);
+    unsigned long long length = 0;
+    if (SUCCEEDED(r->reader->GetPresentationAttribute(mediaSource, duration, &value)) &&
+        value.vt == VT_UI8)
+        length = value.uhVal.QuadPart;
+    PropVariantClear(&value);
+    return length;
+}
+
 void SbMfClose(SbMfReader* r) {
     if (!r)
         return;

@@ -16,6 +16,9 @@ SbMfReader* SbMfOpen(const wchar_t* path, SbPcmLayout* layout);
 // Appends the next decoded stretch as stereo float; false at the end.
 bool SbMfNext(SbMfReader* reader, std::vector<float>& out);
 bool SbMfRewind(SbMfReader* reader);
+// The file's length as the media source gives it, in 100-nanosecond units; 0
+// when it does not.
+unsigned long long SbMfLengthHns(SbMfReader* reader);
 void SbMfClose(SbMfReader* reader);
 // Shuts Media Foundation down and unloads it, once every reader is closed.
 void SbMfUnload();

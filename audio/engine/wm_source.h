@@ -15,6 +15,9 @@ SbWmReader* SbWmOpen(const wchar_t* path, SbPcmLayout* layout);
 // Appends the next decoded stretch as stereo float; false at the end.
 bool SbWmNext(SbWmReader* reader, std::vector<float>& out);
 bool SbWmRewind(SbWmReader* reader);
+// The file's length as its header gives it, in 100-nanosecond units; 0 when
+// it does not.
+unsigned long long SbWmLengthHns(SbWmReader* reader);
 void SbWmClose(SbWmReader* reader);
 // Lets the runtime go, once every reader is closed.
 void SbWmUnload();
