@@ -31,7 +31,6 @@ enum JobState { kOpening, kOpen, kFailed };
 
 struct Job {
     volatile LONG refs; // the codec thread's and the stream's
-    SbContainer kind;
     wchar_t* path;
     HANDLE opened; // set when the open is decided
 
@@ -48,8 +47,8 @@ struct Job {
     Job* next;
 
     // The codec thread's own.
-    SbWmReader* wm;
-    SbMfReader* mf;
+    const SbCodecOps* codec; // by the container
+    void* reader;
     std::vector<float> decoded;
 };
 
@@ -98,36 +97,30 @@ void Append(Job* job, const std::vector<float>& frames) {
 
 bool Next(Job* job) {
     job->decoded.clear();
-    return job->wm ? SbWmNext(job->wm, job->decoded) : SbMfNext(job->mf, job->decoded);
+    return job->codec->next(job->reader, job->decoded);
 }
 
 void CloseReader(Job* job) {
-    SbWmClose(job->wm);
-    SbMfClose(job->mf);
-    job->wm = nullptr;
-    job->mf = nullptr;
+    if (job->reader)
+        job->codec->close(job->reader);
+    job->reader = nullptr;
 }
 
 void Open(Job* job) {
     SbPcmLayout layout = {};
-    if (job->kind == kSbAsf)
-        job->wm = SbWmOpen(job->path, &layout);
-    else
-        job->mf = SbMfOpen(job->path, &layout);
+    job->reader = job->codec->open(job->path, &layout);
     // The first frames, so that a file that opens but yields nothing is
     // refused here like any other, and as much as the device's ring holds,
     // so that a codec slow to get going is not heard as a gap after them.
     std::vector<float> first;
-    bool more = job->wm || job->mf;
+    bool more = job->reader != nullptr;
     while (more && first.size() < static_cast<size_t>(layout.rate * kOpenSeconds) * 2) {
         more = Next(job);
         first.insert(first.end(), job->decoded.begin(), job->decoded.end());
     }
     job->decoded.swap(first);
     bool ok = !job->decoded.empty();
-    const unsigned long long hns = job->wm   ? SbWmLengthHns(job->wm)
-                                   : job->mf ? SbMfLengthHns(job->mf)
-                                             : 0;
+    const unsigned long long hns = job->reader ? job->codec->lengthHns(job->reader) : 0;
     const unsigned long long lengthFrames = hns / 10000 * layout.rate / 1000;
     if (!ok)
         CloseReader(job);
@@ -149,7 +142,7 @@ void Fill(Job* job) {
     LeaveCriticalSection(&lock);
     bool more = true;
     if (rewind)
-        more = job->wm ? SbWmRewind(job->wm) : SbMfRewind(job->mf);
+        more = job->codec->rewind(job->reader);
     if (more)
         more = Next(job);
     EnterCriticalSection(&lock);
@@ -212,8 +205,8 @@ DWORD WINAPI Worker(void*) {
         }
         idleSince = GetTickCount();
     }
-    SbWmUnload();
-    SbMfUnload();
+    kSbWmCodec.unload();
+    kSbMfCodec.unload();
     if (SUCCEEDED(com))
         CoUninitialize();
     return 0;
@@ -331,7 +324,7 @@ SbSource* SbCodecOpen(const char* path, SbContainer kind, unsigned long waitMs) 
     if (!job)
         return nullptr;
     job->refs = 2;
-    job->kind = kind;
+    job->codec = kind == kSbAsf ? &kSbWmCodec : &kSbMfCodec;
     job->path = WidePath(path);
     job->opened = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     if (!job->path || !job->opened) {

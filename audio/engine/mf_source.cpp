@@ -86,8 +86,6 @@ bool ChooseFloat(IMFSourceReader* reader, SbPcmLayout* layout) {
     return ok && SbPcmLayoutUsable(*layout);
 }
 
-} // namespace
-
 struct SbMfReader {
     IMFSourceReader* reader;
     SbPcmLayout layout;
@@ -176,3 +174,13 @@ void SbMfUnload() {
     createMediaType = nullptr;
     createReader = nullptr;
 }
+
+} // namespace
+
+const SbCodecOps kSbMfCodec = {
+    [](const wchar_t* path, SbPcmLayout* layout) -> void* { return SbMfOpen(path, layout); },
+    [](void* r, std::vector<float>& out) { return SbMfNext(static_cast<SbMfReader*>(r), out); },
+    [](void* r) { return SbMfRewind(static_cast<SbMfReader*>(r)); },
+    [](void* r) { return SbMfLengthHns(static_cast<SbMfReader*>(r)); },
+    [](void* r) { SbMfClose(static_cast<SbMfReader*>(r)); },
+    SbMfUnload};

@@ -60,8 +60,6 @@ bool ReadLayout(IWMOutputMediaProps* props, SbPcmLayout* layout) {
     return ok;
 }
 
-} // namespace
-
 struct SbWmReader {
     IWMSyncReader* reader;
     WORD stream;
@@ -147,3 +145,13 @@ void SbWmUnload() {
     runtime = nullptr;
     createSyncReader = nullptr;
 }
+
+} // namespace
+
+const SbCodecOps kSbWmCodec = {
+    [](const wchar_t* path, SbPcmLayout* layout) -> void* { return SbWmOpen(path, layout); },
+    [](void* r, std::vector<float>& out) { return SbWmNext(static_cast<SbWmReader*>(r), out); },
+    [](void* r) { return SbWmRewind(static_cast<SbWmReader*>(r)); },
+    [](void* r) { return SbWmLengthHns(static_cast<SbWmReader*>(r)); },
+    [](void* r) { SbWmClose(static_cast<SbWmReader*>(r)); },
+    SbWmUnload};
