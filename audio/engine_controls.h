@@ -23,6 +23,12 @@ int SbEngineVolume();
 void SbEngineSetEvenLoudness(bool on);
 bool SbEngineEvenLoudness();
 
+// An open stream's length in milliseconds, as its decoder tells it without
+// playing it: from the file's header, or for an MP3 without a tag from its
+// frame headers read through. -1 when it cannot be told. Best not asked of a
+// stream being heard: the question holds up its decoding meanwhile.
+long SbEngineStreamLengthMs(FSOUND_STREAM* stream);
+
 enum SbQueueResult {
     kSbQueueFailed = 0,  // unknown stream, or no output device could be opened
     kSbQueuePlaying = 1, // nothing was heard: it plays now

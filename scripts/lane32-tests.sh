@@ -16,7 +16,9 @@ build=$top/build/windows
 # Left out, as verdicts the emulated machine's pace decides rather than the
 # product: the format table and its memory soak (Windows' codecs open in a
 # tenth of a second natively and in seconds here, past the bound a received
-# sound is answered in), and the LetFinish byte's replace case (a sound is
+# sound is answered in; what the lane keeps of the formats is
+# ListenerDllTest.AiffAndOpusAreHeardThroughOurOwnReaders, which the labels
+# below take in), and the LetFinish byte's replace case (a sound is
 # answered once a device has taken its first frames, so the one it replaces
 # is heard for as long as the emulated device takes to call back).
 selection=(-L '^(dll_tests|protocol_dll_tests|listener_dll_tests|host_thread_tests|hardening_dll_tests|host_simulator|installer)$'

@@ -1,5 +1,6 @@
 #include "soundpack/pack_check.h"
 
+#include "audio/engine_controls.h"
 #include "audio/fsound.h"
 #include "audio/player.h"
 #include "database/registry_store.h"
@@ -98,7 +99,8 @@ std::string SkipReason(Judge& judge, size_t position) {
     return std::string();
 }
 
-void FileWarnings(const PackCheckWorld& world, const PackEntry& entry, std::string* detail) {
+void FileWarnings(const PackCheckWorld& world, const PackEntry& entry, std::string* detail,
+                  long* lengthMs) {
     const std::string path = world.soundFolder + entry.filename;
     if (!SoundFileExists(path)) {
         AddWarning(detail, "file not in the sound folder: users would get the missing-file line");
@@ -111,6 +113,7 @@ void FileWarnings(const PackCheckWorld& world, const PackEntry& entry, std::stri
                    "the engine cannot open the file: users would get the opening-error line");
         return;
     }
+    *lengthMs = SbEngineStreamLengthMs(stream);
     FSOUND_Stream_Close(stream);
 }
 
@@ -152,6 +155,7 @@ PackCheckRow JudgeEntry(Judge& judge, size_t position) {
     row.index = entry.index.empty() ? entry.section : entry.index;
     row.command = entry.command;
     row.filename = entry.filename;
+    row.lengthMs = -1;
     row.detail = SkipReason(judge, position);
     if (!row.detail.empty()) {
         row.verdict = kVerdictSkip;
@@ -160,7 +164,7 @@ PackCheckRow JudgeEntry(Judge& judge, size_t position) {
     ++judge.installed;
     judge.installedIndexes[Folded(entry.index)].push_back(static_cast<int>(position));
     CommandWarnings(judge, position, &row.detail);
-    FileWarnings(judge.world, entry, &row.detail);
+    FileWarnings(judge.world, entry, &row.detail, &row.lengthMs);
     row.verdict = row.detail.empty() ? kVerdictInstall : kVerdictWarn;
     return row;
 }
@@ -226,7 +230,16 @@ const char* PackVerdictText(PackVerdict verdict) {
 
 std::string PackCheckRowText(const PackCheckRow& row) {
     return row.index + '\t' + row.command + '\t' + row.filename + '\t' +
-           PackVerdictText(row.verdict) + '\t' + row.detail;
+           PackVerdictText(row.verdict) + '\t' + row.detail + '\t' + PackLengthText(row.lengthMs);
+}
+
+std::string PackLengthText(long lengthMs) {
+    if (lengthMs < 0)
+        return std::string();
+    const long hundredths = (lengthMs + 5) / 10;
+    const long fraction = hundredths % 100;
+    return std::to_string(hundredths / 100) + (fraction < 10 ? ".0" : ".") +
+           std::to_string(fraction);
 }
 
 void TallyPackRow(PackCheckTally* tally, const PackCheckRow& row) {

@@ -20,6 +20,7 @@ struct PackCheckRow {
     std::string filename;
     PackVerdict verdict;
     std::string detail;
+    long lengthMs; // the file's length as the engine tells it; -1 unless it opened
 };
 
 struct PackCheckTally {
@@ -50,8 +51,10 @@ int CheckSoundpack(const char* path, const PackCheckWorld& world, PackRowSink si
 
 // Install's message for a pack it refuses whole.
 const char* PackRefusalText(int result);
-// "index<TAB>command<TAB>file<TAB>verdict<TAB>detail".
+// "index<TAB>command<TAB>file<TAB>verdict<TAB>detail<TAB>seconds".
 std::string PackCheckRowText(const PackCheckRow& row);
+// A length in seconds to the hundredth ("2.35"); empty for a negative one.
+std::string PackLengthText(long lengthMs);
 const char* PackVerdictText(PackVerdict verdict);
 void TallyPackRow(PackCheckTally* tally, const PackCheckRow& row);
 std::string PackCheckSummaryText(const PackCheckTally& tally);

@@ -68,7 +68,7 @@ std::vector<const SoundRecord*> RecordsInIndexOrder() {
     return records;
 }
 
-// The record's four keys as a profile section's text; false, with the
+// The record's four keys as the lines of its section; false, with the
 // problem, when one of them cannot be carried.
 bool SectionText(const SoundRecord* record, std::string* text, std::string* problem) {
     const Field fields[] = {{"SoundIndex", TextOrEmpty(record->indexText)},
@@ -82,11 +82,25 @@ bool SectionText(const SoundRecord* record, std::string* text, std::string* prob
                        " " + why + ".";
             return false;
         }
-        *text += std::string(field.key) + "=" + Quoted(field.value);
-        *text += '\0';
+        *text += std::string(field.key) + "=" + Quoted(field.value) + "\r\n";
     }
-    *text += '\0';
     return true;
+}
+
+// Writes the whole file at once, as the profile functions would write it a
+// section at a time: "[name]" and "key=value" lines, each ended by CR LF, no
+// blank lines. Under Wine every profile write rewrites the whole file, which
+// made a large pack's save take seconds.
+bool WriteWhole(const char* path, const std::string& text) {
+    HANDLE file =
+        CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    const bool ok =
+        WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+        written == text.size();
+    return CloseHandle(file) && ok;
 }
 
 std::string FolderOf(const std::string& path) {
@@ -146,21 +160,15 @@ bool SaveSoundpack(const char* path, const std::string& soundFolder, PackSaveOut
         sections.push_back(text);
     }
 
-    // Profile writes merge into a file that exists: they go to a new file
-    // beside the old one, which is replaced only once the new one is whole.
+    // Written beside the old file, which is replaced only once the new one
+    // is whole.
     char temp[MAX_PATH];
     if (!GetTempFileNameA(packFolder.c_str(), "sbp", 0, temp))
         return false;
-    std::string header = "TotalSounds=" + std::to_string(saved.size());
-    header += '\0';
-    bool written = WritePrivateProfileSectionA("Header", header.c_str(), temp) != 0;
-    for (size_t i = 0; written && i < sections.size(); ++i) {
-        const std::string section = "Sound" + std::to_string(i + 1);
-        written = WritePrivateProfileSectionA(section.c_str(), sections[i].c_str(), temp) != 0;
-    }
-    // Wine keeps the file it wrote last in memory until told to let it go.
-    WritePrivateProfileStringA(nullptr, nullptr, nullptr, temp);
-    if (!written || !MoveFileExA(temp, target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    std::string text = "[Header]\r\nTotalSounds=" + std::to_string(saved.size()) + "\r\n";
+    for (size_t i = 0; i < sections.size(); ++i)
+        text += "[Sound" + std::to_string(i + 1) + "]\r\n" + sections[i];
+    if (!WriteWhole(temp, text) || !MoveFileExA(temp, target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
         DeleteFileA(temp);
         return false;
     }

@@ -66,12 +66,13 @@ void InsertColumn(int position, const char* title, int width) {
 }
 
 void AddRow(const PackCheckRow& row) {
-    const std::string texts[] = {row.index, row.command, row.filename, PackVerdictText(row.verdict),
-                                 row.detail};
+    const std::string texts[] = {row.index,    row.command,
+                                 row.filename, PackVerdictText(row.verdict),
+                                 row.detail,   PackLengthText(row.lengthMs)};
     LVITEMA item = {};
     item.mask = LVIF_TEXT;
     item.iItem = static_cast<int>(report->rows.size());
-    for (int column = 0; column < 5; ++column) {
+    for (int column = 0; column < 6; ++column) {
         item.iSubItem = column;
         item.pszText = const_cast<char*>(texts[column].c_str());
         SendMessageA(report->list, column == 0 ? LVM_INSERTITEMA : LVM_SETITEMA, 0,
@@ -180,6 +181,10 @@ void Start(HWND dialog, const char* path) {
     InsertColumn(2, "File", 100);
     InsertColumn(3, "Verdict", 95);
     InsertColumn(4, "Detail", 400);
+    InsertColumn(5, "Seconds", 62);
+    // Shown beside the file it measures, though last in a row's text.
+    int order[] = {0, 1, 2, 5, 3, 4};
+    SendMessageA(report->list, LVM_SETCOLUMNORDERARRAY, 6, reinterpret_cast<LPARAM>(order));
     SetSummary("Checking...");
     report->running = true;
     DWORD id = 0;

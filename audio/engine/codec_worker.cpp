@@ -31,7 +31,6 @@ enum JobState { kOpening, kOpen, kFailed };
 
 struct Job {
     volatile LONG refs; // the codec thread's and the stream's
-    SbContainer kind;
     wchar_t* path;
     HANDLE opened; // set when the open is decided
 
@@ -41,14 +40,15 @@ struct Job {
     bool ended;       // the codec has nothing more
     bool rewindAsked; // the stream starts over: what is buffered is stale
     unsigned rate;
-    std::vector<float> buffered; // stereo frames from bufferedRead on
+    unsigned long long lengthFrames; // as the codec tells it, 0 when it cannot
+    std::vector<float> buffered;     // stereo frames from bufferedRead on
     size_t bufferedRead;
     size_t silentFrames; // handed out in a row while nothing was buffered
     Job* next;
 
     // The codec thread's own.
-    SbWmReader* wm;
-    SbMfReader* mf;
+    const SbCodecOps* codec; // by the container
+    void* reader;
     std::vector<float> decoded;
 };
 
@@ -97,38 +97,37 @@ void Append(Job* job, const std::vector<float>& frames) {
 
 bool Next(Job* job) {
     job->decoded.clear();
-    return job->wm ? SbWmNext(job->wm, job->decoded) : SbMfNext(job->mf, job->decoded);
+    return job->codec->next(job->reader, job->decoded);
 }
 
 void CloseReader(Job* job) {
-    SbWmClose(job->wm);
-    SbMfClose(job->mf);
-    job->wm = nullptr;
-    job->mf = nullptr;
+    if (job->reader)
+        job->codec->close(job->reader);
+    job->reader = nullptr;
 }
 
 void Open(Job* job) {
     SbPcmLayout layout = {};
-    if (job->kind == kSbAsf)
-        job->wm = SbWmOpen(job->path, &layout);
-    else
-        job->mf = SbMfOpen(job->path, &layout);
+    job->reader = job->codec->open(job->path, &layout);
     // The first frames, so that a file that opens but yields nothing is
     // refused here like any other, and as much as the device's ring holds,
     // so that a codec slow to get going is not heard as a gap after them.
     std::vector<float> first;
-    bool more = job->wm || job->mf;
+    bool more = job->reader != nullptr;
     while (more && first.size() < static_cast<size_t>(layout.rate * kOpenSeconds) * 2) {
         more = Next(job);
         first.insert(first.end(), job->decoded.begin(), job->decoded.end());
     }
     job->decoded.swap(first);
     bool ok = !job->decoded.empty();
+    const unsigned long long hns = job->reader ? job->codec->lengthHns(job->reader) : 0;
+    const unsigned long long lengthFrames = hns / 10000 * layout.rate / 1000;
     if (!ok)
         CloseReader(job);
     EnterCriticalSection(&lock);
     job->state = ok ? kOpen : kFailed;
     job->rate = layout.rate;
+    job->lengthFrames = lengthFrames;
     job->ended = !more;
     if (ok)
         Append(job, job->decoded);
@@ -143,7 +142,7 @@ void Fill(Job* job) {
     LeaveCriticalSection(&lock);
     bool more = true;
     if (rewind)
-        more = job->wm ? SbWmRewind(job->wm) : SbMfRewind(job->mf);
+        more = job->codec->rewind(job->reader);
     if (more)
         more = Next(job);
     EnterCriticalSection(&lock);
@@ -206,8 +205,8 @@ DWORD WINAPI Worker(void*) {
         }
         idleSince = GetTickCount();
     }
-    SbWmUnload();
-    SbMfUnload();
+    kSbWmCodec.unload();
+    kSbMfCodec.unload();
     if (SUCCEEDED(com))
         CoUninitialize();
     return 0;
@@ -325,7 +324,7 @@ SbSource* SbCodecOpen(const char* path, SbContainer kind, unsigned long waitMs) 
     if (!job)
         return nullptr;
     job->refs = 2;
-    job->kind = kind;
+    job->codec = kind == kSbAsf ? &kSbWmCodec : &kSbMfCodec;
     job->path = WidePath(path);
     job->opened = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     if (!job->path || !job->opened) {
@@ -341,6 +340,7 @@ SbSource* SbCodecOpen(const char* path, SbContainer kind, unsigned long waitMs) 
     EnterCriticalSection(&lock);
     bool ok = job->state == kOpen;
     unsigned rate = job->rate;
+    unsigned long long lengthFrames = job->lengthFrames;
     if (!ok)
         job->dropped = true; // late or failed: the codec thread lets it go
     LeaveCriticalSection(&lock);
@@ -349,7 +349,7 @@ SbSource* SbCodecOpen(const char* path, SbContainer kind, unsigned long waitMs) 
         Release(job);
         return nullptr;
     }
-    return SbSourceOpenFeed(&kFeed, job, rate);
+    return SbSourceOpenFeed(&kFeed, job, rate, lengthFrames);
 }
 
 void SbCodecStop(unsigned long waitMs) {

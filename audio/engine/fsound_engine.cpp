@@ -121,6 +121,10 @@ int SbEngineVolume() {
     return SbMixerVolume();
 }
 
+long SbEngineStreamLengthMs(FSOUND_STREAM* stream) {
+    return SbMixerLengthMs(stream);
+}
+
 namespace {
 volatile LONG evenLoudness = 0;
 }

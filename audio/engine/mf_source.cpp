@@ -86,8 +86,6 @@ bool ChooseFloat(IMFSourceReader* reader, SbPcmLayout* layout) {
     return ok && SbPcmLayoutUsable(*layout);
 }
 
-} // namespace
-
 struct SbMfReader {
     IMFSourceReader* reader;
     SbPcmLayout layout;
@@ -139,6 +137,23 @@ bool SbMfRewind(SbMfReader* r) {
     return SUCCEEDED(r->reader->SetCurrentPosition(timeFormat, start));
 }
 
+unsigned long long SbMfLengthHns(SbMfReader* r) {
+    const DWORD mediaSource = 0xffffffff; // MF_SOURCE_READER_MEDIASOURCE
+    const GUID duration = {               // MF_PD_DURATION
+                           0x6c990d33,
+                           0xbb8e,
+                           0x477a,
+                           {0x85, 0x98, 0x0d, 0x5d, 0x96, 0xfc, 0xd8, 0x8a}};
+    PROPVARIANT value;
+    PropVariantInit(&value);
+    unsigned long long length = 0;
+    if (SUCCEEDED(r->reader->GetPresentationAttribute(mediaSource, duration, &value)) &&
+        value.vt == VT_UI8)
+        length = value.uhVal.QuadPart;
+    PropVariantClear(&value);
+    return length;
+}
+
 void SbMfClose(SbMfReader* r) {
     if (!r)
         return;
@@ -159,3 +174,13 @@ void SbMfUnload() {
     createMediaType = nullptr;
     createReader = nullptr;
 }
+
+} // namespace
+
+const SbCodecOps kSbMfCodec = {
+    [](const wchar_t* path, SbPcmLayout* layout) -> void* { return SbMfOpen(path, layout); },
+    [](void* r, std::vector<float>& out) { return SbMfNext(static_cast<SbMfReader*>(r), out); },
+    [](void* r) { return SbMfRewind(static_cast<SbMfReader*>(r)); },
+    [](void* r) { return SbMfLengthHns(static_cast<SbMfReader*>(r)); },
+    [](void* r) { SbMfClose(static_cast<SbMfReader*>(r)); },
+    SbMfUnload};

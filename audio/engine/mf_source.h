@@ -1,23 +1,11 @@
 // M4A/AAC through Media Foundation's source reader (mfplat.dll and
-// mfreadwrite.dll, loaded at first need: Windows 7 and later). The codec
-// thread's own: COM is initialised there, and MFStartup is balanced by
-// SbMfUnload.
+// mfreadwrite.dll, loaded at first need: Windows 7 and later). MFStartup is
+// balanced by the table's unload.
 #ifndef SONABELL_AUDIO_ENGINE_MF_SOURCE_H
 #define SONABELL_AUDIO_ENGINE_MF_SOURCE_H
 
-#include <vector>
+#include "audio/engine/codec_ops.h"
 
-#include "audio/engine/codec_pcm.h"
-
-struct SbMfReader;
-
-// Null when Media Foundation is missing or cannot read the file's audio.
-SbMfReader* SbMfOpen(const wchar_t* path, SbPcmLayout* layout);
-// Appends the next decoded stretch as stereo float; false at the end.
-bool SbMfNext(SbMfReader* reader, std::vector<float>& out);
-bool SbMfRewind(SbMfReader* reader);
-void SbMfClose(SbMfReader* reader);
-// Shuts Media Foundation down and unloads it, once every reader is closed.
-void SbMfUnload();
+extern const SbCodecOps kSbMfCodec;
 
 #endif

@@ -327,6 +327,26 @@ bool SbMixerClose(FSOUND_STREAM* handle) {
     return true;
 }
 
+long SbMixerLengthMs(FSOUND_STREAM* handle) {
+    EnsureInit();
+    // decodeLock held throughout: the source may be read meanwhile, and a
+    // close waits for it.
+    EnterCriticalSection(&decodeLock);
+    EnterCriticalSection(&mixLock);
+    Stream* found = Find(handle);
+    SbSource* source = found ? found->source : nullptr;
+    LeaveCriticalSection(&mixLock);
+    long ms = -1;
+    if (source) {
+        const unsigned long long frames = SbSourceLengthFrames(source);
+        const unsigned rate = SbSourceNativeRate(source);
+        if (frames > 0 && rate > 0 && frames / rate < 0x7fffffffUL / 1000)
+            ms = static_cast<long>((frames * 1000 + rate / 2) / rate);
+    }
+    LeaveCriticalSection(&decodeLock);
+    return ms;
+}
+
 void SbMixerCloseAll() {
     EnsureInit();
     EnterCriticalSection(&decodeLock);

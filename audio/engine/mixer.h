@@ -22,6 +22,9 @@
 FSOUND_STREAM* SbMixerOpen(SbSource* source); // takes the source; null when out of memory
 bool SbMixerClose(FSOUND_STREAM* handle);     // false for an unknown handle
 void SbMixerCloseAll();
+// The stream's length in milliseconds; -1 for an unknown handle or when its
+// source cannot tell.
+long SbMixerLengthMs(FSOUND_STREAM* handle);
 
 // Starting sounds. Each fails while the engine does not run.
 // Replaces whatever is heard and empties the wait line; the stream's first

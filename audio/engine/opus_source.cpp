@@ -70,6 +70,11 @@ bool SbOpusRewind(SbOpus* opus) {
     return op_pcm_seek(opus->file, 0) == 0;
 }
 
+unsigned long long SbOpusLength(SbOpus* opus) {
+    const ogg_int64_t total = op_pcm_total(opus->file, -1);
+    return total > 0 ? static_cast<unsigned long long>(total) : 0;
+}
+
 void SbOpusClose(SbOpus* opus) {
     if (!opus)
         return;

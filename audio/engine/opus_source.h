@@ -23,6 +23,9 @@ SbOpus* SbOpusOpen(const SbOpusIo* io);
 // the rest cannot be decoded).
 size_t SbOpusRead(SbOpus* opus, float* out, size_t frameCount);
 bool SbOpusRewind(SbOpus* opus);
+// The sound's length in frames at 48 kHz, pre-skip and trimming applied; 0
+// when the stream cannot tell it.
+unsigned long long SbOpusLength(SbOpus* opus);
 void SbOpusClose(SbOpus* opus);
 
 #endif

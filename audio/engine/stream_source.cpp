@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <vector>
 
 #include "audio/engine/heap_meter.h"
 #include "audio/engine/ma_config.h"
@@ -29,6 +30,7 @@ struct SbSource {
     SbOpusIo opusIo;
     const SbFeed* feed = nullptr;
     void* feedContext = nullptr;
+    ma_uint64 feedLength = 0; // as the codec told it; 0 when it could not
     unsigned nativeRate = 0;
     // Frames of the decoder's output that are not the sound: an MP3
     // encoder's delay in front, its padding behind (see ReadMp3Gapless).
@@ -336,6 +338,44 @@ bool OpenDecoder(SbSource* s, bool rawName) {
     return false;
 }
 
+ma_uint64 ByteSize(SbSource* s) {
+    const long long at = TellBytes(s);
+    long long size = 0;
+    if (at >= 0 && SeekBytes(s, 0, ma_seek_origin_end))
+        size = TellBytes(s);
+    SeekBytes(s, at, ma_seek_origin_start);
+    return size > 0 ? static_cast<ma_uint64>(size) : 0;
+}
+
+// The granule position of an Ogg stream's last page, which for Vorbis is its
+// length in frames: the decoder reads Vorbis as pushed data and cannot tell.
+// A page is at most 65,307 bytes, so the last one starts within that of the
+// end. 0 when no page there says.
+ma_uint64 LastOggGranule(SbSource* s) {
+    constexpr size_t kMostPageBytes = 65307;
+    const long long at = TellBytes(s);
+    const ma_uint64 size = ByteSize(s);
+    if (at < 0 || size < 27)
+        return 0;
+    const size_t tailSize = static_cast<size_t>(size < kMostPageBytes ? size : kMostPageBytes);
+    std::vector<unsigned char> tail(tailSize);
+    size_t got = 0;
+    if (SeekBytes(s, -static_cast<ma_int64>(tailSize), ma_seek_origin_end))
+        got = ReadBytes(s, tail.data(), tailSize);
+    SeekBytes(s, at, ma_seek_origin_start);
+    for (size_t i = got >= 27 ? got - 27 + 1 : 0; i-- > 0;) {
+        const unsigned char* page = tail.data() + i;
+        if (std::memcmp(page, "OggS", 4) != 0 || page[4] != 0)
+            continue;
+        ma_uint64 granule = 0;
+        for (int b = 7; b >= 0; --b)
+            granule = granule << 8 | page[6 + b];
+        if (granule != ~static_cast<ma_uint64>(0)) // -1: no packet ends on this page
+            return granule;
+    }
+    return 0;
+}
+
 bool EndsWithRaw(const char* path) {
     size_t n = std::strlen(path);
     if (n < 4)
@@ -458,7 +498,8 @@ SbSource* SbSourceOpenMemory(const void* data, size_t size, bool rawName) {
     return Finish(s, rawName);
 }
 
-SbSource* SbSourceOpenFeed(const SbFeed* feed, void* context, unsigned rate) {
+SbSource* SbSourceOpenFeed(const SbFeed* feed, void* context, unsigned rate,
+                           unsigned long long lengthFrames) {
     SbSource* s = rate >= kMinRate && rate <= kMaxRate ? NewSource() : nullptr;
     if (!s) {
         feed->close(context);
@@ -466,8 +507,34 @@ SbSource* SbSourceOpenFeed(const SbFeed* feed, void* context, unsigned rate) {
     }
     s->feed = feed;
     s->feedContext = context;
+    s->feedLength = lengthFrames;
     s->nativeRate = rate;
     return s;
+}
+
+unsigned long long SbSourceLengthFrames(SbSource* s) {
+    if (s->raw)
+        return ByteSize(s) / 4;
+    if (s->opus)
+        return SbOpusLength(s->opus);
+    if (s->feed)
+        return s->feedLength;
+    if (!s->decoderReady)
+        return 0;
+    if (s->length)
+        return s->length;
+    // From the header where the format has one; an MP3 without a tag has its
+    // frame headers read through, which decodes nothing.
+    ma_uint64 frames = 0;
+    if (ma_decoder_get_length_in_pcm_frames(&s->decoder, &frames) != MA_SUCCESS || frames == 0) {
+        unsigned char head[4] = {};
+        const long long at = TellBytes(s);
+        const bool ogg = SeekBytes(s, 0, ma_seek_origin_start) && ReadBytes(s, head, 4) == 4 &&
+                         std::memcmp(head, "OggS", 4) == 0;
+        SeekBytes(s, at, ma_seek_origin_start);
+        frames = ogg ? LastOggGranule(s) : 0;
+    }
+    return frames > s->firstFrame ? frames - s->firstFrame : 0;
 }
 
 unsigned SbSourceNativeRate(const SbSource* source) {

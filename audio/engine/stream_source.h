@@ -46,10 +46,18 @@ struct SbFeed {
     void (*close)(void* context);
 };
 // Takes the feed's context: closed here when no source can be made.
-SbSource* SbSourceOpenFeed(const SbFeed* feed, void* context, unsigned rate);
+// lengthFrames is the sound's length at rate as the codec tells it, 0 when
+// it cannot.
+SbSource* SbSourceOpenFeed(const SbFeed* feed, void* context, unsigned rate,
+                           unsigned long long lengthFrames);
 
 // The file's own sample rate; output is converted from it.
 unsigned SbSourceNativeRate(const SbSource* source);
+// The sound's length in frames at the native rate, from what the file itself
+// says (its header, the last Ogg page, an MP3's tag) or, for MP3 without a
+// tag, from its frame headers read through; 0 when it cannot be told. Leaves
+// the source where it was.
+unsigned long long SbSourceLengthFrames(SbSource* source);
 // Sets the rate SbSourceRead produces; false when no converter can be made.
 bool SbSourceSetOutputRate(SbSource* source, unsigned rate);
 // Reads up to frameCount interleaved stereo float frames; fewer only at the end.

@@ -14,6 +14,8 @@ namespace {
 const GUID kAudio = {0x73647561, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
 const GUID kWaveFormatEx = {
     0x05589f81, 0xc356, 0x11ce, {0xbf, 0x01, 0x00, 0xaa, 0x00, 0x55, 0x59, 0x5a}};
+const GUID kHeaderInfo = {
+    0x96406bda, 0x2b2b, 0x11d3, {0xb3, 0x6b, 0x00, 0xc0, 0x4f, 0x61, 0x08, 0xff}};
 
 typedef HRESULT(WINAPI* CreateSyncReaderFn)(IUnknown*, DWORD, IWMSyncReader**);
 
@@ -57,8 +59,6 @@ bool ReadLayout(IWMOutputMediaProps* props, SbPcmLayout* layout) {
     HeapFree(GetProcessHeap(), 0, type);
     return ok;
 }
-
-} // namespace
 
 struct SbWmReader {
     IWMSyncReader* reader;
@@ -117,6 +117,20 @@ bool SbWmRewind(SbWmReader* r) {
     return SUCCEEDED(r->reader->SetRange(0, 0));
 }
 
+unsigned long long SbWmLengthHns(SbWmReader* r) {
+    IWMHeaderInfo* info = nullptr;
+    if (FAILED(r->reader->QueryInterface(kHeaderInfo, reinterpret_cast<void**>(&info))) || !info)
+        return 0;
+    WORD stream = 0; // the file's own attributes
+    WMT_ATTR_DATATYPE type = WMT_TYPE_QWORD;
+    QWORD length = 0;
+    WORD size = sizeof length;
+    const HRESULT got = info->GetAttributeByName(&stream, L"Duration", &type,
+                                                 reinterpret_cast<BYTE*>(&length), &size);
+    info->Release();
+    return SUCCEEDED(got) && type == WMT_TYPE_QWORD && size == sizeof length ? length : 0;
+}
+
 void SbWmClose(SbWmReader* r) {
     if (!r)
         return;
@@ -131,3 +145,13 @@ void SbWmUnload() {
     runtime = nullptr;
     createSyncReader = nullptr;
 }
+
+} // namespace
+
+const SbCodecOps kSbWmCodec = {
+    [](const wchar_t* path, SbPcmLayout* layout) -> void* { return SbWmOpen(path, layout); },
+    [](void* r, std::vector<float>& out) { return SbWmNext(static_cast<SbWmReader*>(r), out); },
+    [](void* r) { return SbWmRewind(static_cast<SbWmReader*>(r)); },
+    [](void* r) { return SbWmLengthHns(static_cast<SbWmReader*>(r)); },
+    [](void* r) { SbWmClose(static_cast<SbWmReader*>(r)); },
+    SbWmUnload};

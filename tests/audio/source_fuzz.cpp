@@ -1,6 +1,6 @@
 // Arbitrary bytes as a sound file: recognise the container (AIFF, Opus, ASF,
-// MP4 or none), open, convert and decode without reading outside any buffer,
-// whatever the bytes claim.
+// MP4 or none), open, tell its length, convert and decode without reading
+// outside any buffer, whatever the bytes claim.
 #include <cstddef>
 #include <cstdint>
 
@@ -15,6 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     SbSource* s = SbSourceOpenMemory(data + 1, size - 1, rawName);
     if (!s)
         return 0;
+    // The length as the bytes tell it, where the decoding must then start.
+    SbSourceLengthFrames(s);
     float block[2 * 512];
     if (SbSourceSetOutputRate(s, rate)) {
         // Bounded, so a claim of hours of audio cannot stall the fuzzer.

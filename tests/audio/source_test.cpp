@@ -36,8 +36,11 @@ TEST(StreamSource, DecodesEveryFormatLikeTheReferenceDecoders) {
         ASSERT_NE(s, nullptr);
         EXPECT_EQ(SbSourceNativeRate(s), 44100u);
         ASSERT_TRUE(SbSourceSetOutputRate(s, 44100));
+        // Told before decoding, which must then start where it would have.
+        const unsigned long long length = SbSourceLengthFrames(s);
         pcm::Frames got = DecodeAll(s);
         SbSourceClose(s);
+        EXPECT_NEAR(static_cast<double>(length), pcm::FrameCount(got), 44100 * 0.06);
         std::string refBytes;
         ASSERT_TRUE(pcm::ReadFile(Media(name + ".ref.raw"), refBytes));
         pcm::Match m = pcm::Compare(got, pcm::FromS16(refBytes));
@@ -256,6 +259,7 @@ TEST(StreamSource, PlaysAiffAndOpusTonesAtTheirLengthAndPitch) {
         ASSERT_NE(s, nullptr);
         EXPECT_EQ(SbSourceNativeRate(s), c.rate);
         ASSERT_TRUE(SbSourceSetOutputRate(s, c.rate));
+        EXPECT_NEAR(static_cast<double>(SbSourceLengthFrames(s)) / c.rate, c.seconds, 0.06);
         for (int pass = 0; pass < 2; ++pass) { // and again after a rewind
             pcm::Frames got = DecodeAll(s);
             size_t frames = pcm::FrameCount(got);

@@ -49,6 +49,7 @@ TEST_F(PackCheckTest, HostilePackGetsOneExactRowPerSection) {
     WritePack("ok.mp3", "sound");
     WritePack("bad.mp3", "noise");
     recording_engine::refusedPaths.insert(PackFolder() + "bad.mp3");
+    recording_engine::lengthsMs[PackFolder() + "ok.mp3"] = 2345; // told to the hundredth
     const std::string pack =
         WritePack("hostile.ini", PackText("16", {
                                                     {"1", "ok", "ok.mp3", "Fine"},
@@ -83,26 +84,33 @@ TEST_F(PackCheckTest, HostilePackGetsOneExactRowPerSection) {
 
     const std::string exists = "already exists in database, will not redefine";
     const std::string full = "the database would be full (999 sounds)";
+    const std::string len = "\t2.35"; // a file that opens: its length
+    const std::string none = "\t";
     const std::vector<std::string> expected = {
-        "1\tok\tok.mp3\twould install\t",
-        "2\tb\t\twould be skipped\tmissing or empty key: Filename",
-        "Sound3\tc\tc.mp3\twould be skipped\tmissing or empty key: SoundIndex, Message",
-        "abc\td\tok.mp3\twould be skipped\tthe database refuses this index (code -3)",
-        "7\te\tok.mp3\twould be skipped\t" + exists,
-        "1\tf\tok.mp3\twould be skipped\tindex already used by Sound1 of this pack: " + exists,
+        "1\tok\tok.mp3\twould install\t" + len,
+        "2\tb\t\twould be skipped\tmissing or empty key: Filename" + none,
+        "Sound3\tc\tc.mp3\twould be skipped\tmissing or empty key: SoundIndex, Message" + none,
+        "abc\td\tok.mp3\twould be skipped\tthe database refuses this index (code -3)" + none,
+        "7\te\tok.mp3\twould be skipped\t" + exists + none,
+        "1\tf\tok.mp3\twould be skipped\tindex already used by Sound1 of this pack: " + exists +
+            none,
         "8\tg\tgone.mp3\twarning\tfile not in the sound folder: users would get the "
-        "missing-file line",
+        "missing-file line" +
+            none,
         "9\th\tbad.mp3\twarning\tthe engine cannot open the file: users would get the "
-        "opening-error line",
+        "opening-error line" +
+            none,
         "10\tReload\tok.mp3\twarning\tcommand is the sub-command keyword \"reload\": it can "
-        "never be sent",
-        "11\ttwo words\tok.mp3\twarning\tcommand contains a space: it can never be sent",
-        "12\tdup\tok.mp3\twarning\tcommand also used by Sound12 of this pack",
-        "13\tDUP\tok.mp3\twarning\tcommand also used by Sound11 of this pack",
-        "14\tHI\tok.mp3\twarning\tcommand also used by sound 7 of the database",
-        "15\tlong\tok.mp3\twarning\tthe sound line with its message is 1106 bytes: cut to 1023",
-        "16\tp\tok.mp3\twould be skipped\t" + full,
-        "17\tq\tok.mp3\twould be skipped\t" + full,
+        "never be sent" +
+            len,
+        "11\ttwo words\tok.mp3\twarning\tcommand contains a space: it can never be sent" + len,
+        "12\tdup\tok.mp3\twarning\tcommand also used by Sound12 of this pack" + len,
+        "13\tDUP\tok.mp3\twarning\tcommand also used by Sound11 of this pack" + len,
+        "14\tHI\tok.mp3\twarning\tcommand also used by sound 7 of the database" + len,
+        "15\tlong\tok.mp3\twarning\tthe sound line with its message is 1106 bytes: cut to 1023" +
+            len,
+        "16\tp\tok.mp3\twould be skipped\t" + full + none,
+        "17\tq\tok.mp3\twould be skipped\t" + full + none,
     };
     EXPECT_EQ(kPackDone, result);
     ASSERT_EQ(expected.size(), rows.size());
@@ -125,7 +133,7 @@ TEST_F(PackCheckTest, ReadOnlyDatabaseSkipsEverySectionWithTheStoresMessage) {
     const std::string before = SnapshotRegistry();
     int result = 0;
     const std::vector<std::string> rows = Check(pack, CurrentPackCheckWorld(), &result);
-    const std::string skipped = std::string("\twould be skipped\t") + kReadOnlyDatabaseText;
+    const std::string skipped = std::string("\twould be skipped\t") + kReadOnlyDatabaseText + "\t";
     EXPECT_EQ((std::vector<std::string>{"2\tb\tb.mp3" + skipped, "3\tc\tc.mp3" + skipped}), rows);
     EXPECT_EQ(before, SnapshotRegistry());
 }
@@ -148,6 +156,16 @@ TEST_F(PackCheckTest, PackInstallRefusesWholeGetsInstallsMessageAndNoRows) {
     }
     EXPECT_STREQ(kPackUnreadableText, PackRefusalText(kPackUnreadable));
     EXPECT_STREQ(kPackNoSoundsText, PackRefusalText(kPackNoSounds));
+}
+
+TEST_F(PackCheckTest, LengthsAreToldInSecondsToTheHundredth) {
+    const struct {
+        long ms;
+        const char* text;
+    } cases[] = {{-1, ""},      {0, "0.00"},   {4, "0.00"},    {5, "0.01"},
+                 {994, "0.99"}, {995, "1.00"}, {1500, "1.50"}, {61005, "61.01"}};
+    for (const auto& c : cases)
+        EXPECT_EQ(c.text, PackLengthText(c.ms)) << c.ms;
 }
 
 bool StopAfterTwo(const PackCheckRow& row, void* context) {

@@ -120,6 +120,47 @@ TEST_F(PackSaveTest, RoundTripKeepsEveryCarriableRecordAndReportsTheRest) {
     RemoveDirectoryA((folder + "sounds").c_str());
 }
 
+// The file holds what the profile functions write, a section at a time, byte
+// for byte: values that need them in quotes, the rest as they are.
+TEST_F(PackSaveTest, WritesTheBytesTheProfileFunctionsWould) {
+    const struct {
+        const char* index;
+        const char* message;
+        const char* written;
+    } sounds[] = {
+        {"1", "plain", "plain"},
+        {"2", "  padded  ", "\"  padded  \""},
+        {"3", "'single'", "\"'single'\""},
+        {"10", "a=b; c \"d\" e", "a=b; c \"d\" e"},
+        {"11", "caf\xe9 \xa9", "caf\xe9 \xa9"},
+    };
+    const std::string reference = PackFolder() + "reference.ini";
+    DeleteFileA(reference.c_str());
+    const std::string header = std::string("TotalSounds=5") + '\0';
+    WritePrivateProfileSectionA("Header", header.c_str(), reference.c_str());
+    int section = 0;
+    for (const auto& sound : sounds) {
+        const std::string index = sound.index;
+        PutSound(index, "c" + index, "f" + index + ".mp3", sound.message);
+        std::string text = "SoundIndex=" + index + '\0' + "Command=c" + index + '\0' +
+                           "Filename=f" + index + ".mp3" + '\0' + "Message=" + sound.written + '\0';
+        const std::string name = "Sound" + std::to_string(++section);
+        WritePrivateProfileSectionA(name.c_str(), text.c_str(), reference.c_str());
+    }
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, reference.c_str());
+    LoadSounds();
+
+    const std::string path = PackFolder() + "exact.ini";
+    PackSaveOutcome outcome;
+    ASSERT_TRUE(SaveSoundpack(path.c_str(), PackFolder(), &outcome));
+    EXPECT_EQ(5, outcome.saved);
+    const std::string expected = ReadFileBytes(reference);
+    ASSERT_FALSE(expected.empty());
+    EXPECT_EQ(expected, ReadFileBytes(path));
+    DeleteFileA(reference.c_str());
+    DeleteFileA(path.c_str());
+}
+
 TEST_F(PackSaveTest, UnwritableTargetLeavesNothingAndSaysSo) {
     PutSound("1", "a", "a.mp3", "A");
     LoadSounds();

@@ -12,6 +12,7 @@ std::vector<std::string> calls;
 std::set<std::string> refusedPaths;
 bool refusePlay = false;
 int openStreams = 0;
+std::map<std::string, long> lengthsMs;
 std::vector<std::string> controlCalls;
 int volume = 100;
 bool evenLoudness = false;
@@ -22,6 +23,7 @@ std::string chimeFailure;
 
 namespace {
 std::map<FSOUND_STREAM*, int> numbers; // stream -> its #n in the log
+std::map<FSOUND_STREAM*, std::string> paths;
 int nextNumber = 1;
 
 std::string Name(FSOUND_STREAM* stream) {
@@ -48,6 +50,8 @@ void Reset() {
     // earlier test left open are forgotten, not freed: a player may still
     // hold one, and a new stream must never get its address.
     numbers.clear();
+    paths.clear();
+    lengthsMs.clear();
     nextNumber = 1;
     calls.clear();
     refusedPaths.clear();
@@ -97,6 +101,7 @@ FSOUND_STREAM* FSOUND_API FSOUND_Stream_OpenFile(const char* path, unsigned int 
     // Each stream gets its own address so the log can tell them apart.
     auto* stream = reinterpret_cast<FSOUND_STREAM*>(new char[1]);
     numbers[stream] = nextNumber++;
+    paths[stream] = path;
     ++openStreams;
     calls.push_back(call + " -> " + Name(stream));
     return stream;
@@ -116,6 +121,7 @@ signed char FSOUND_API FSOUND_Stream_Close(FSOUND_STREAM* stream) {
     waiting.erase(std::remove(waiting.begin(), waiting.end(), stream), waiting.end());
     if (heard == stream)
         FinishHeard();
+    paths.erase(stream);
     if (numbers.erase(stream)) {
         --openStreams;
         delete[] reinterpret_cast<char*>(stream);
@@ -134,6 +140,12 @@ void SbEngineSetVolume(int percent) {
 
 int SbEngineVolume() {
     return volume;
+}
+
+long SbEngineStreamLengthMs(FSOUND_STREAM* stream) {
+    const auto path = paths.find(stream);
+    const auto length = path == paths.end() ? lengthsMs.end() : lengthsMs.find(path->second);
+    return length == lengthsMs.end() ? -1 : length->second;
 }
 
 void SbEngineSetEvenLoudness(bool on) {

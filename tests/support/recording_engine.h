@@ -7,6 +7,7 @@
 #include "audio/fsound.h"
 
 #include <deque>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -17,6 +18,9 @@ extern std::vector<std::string> calls;
 extern std::set<std::string> refusedPaths; // OpenFile returns null for these
 extern bool refusePlay;                    // Stream_Play returns 0
 extern int openStreams;                    // streams opened and not yet closed
+// What SbEngineStreamLengthMs answers for a stream opened from the path; -1
+// for the others.
+extern std::map<std::string, long> lengthsMs;
 
 // "SbEngineSetVolume(50)", "SbEngineQueueStream(#2, 3) -> waiting",
 // "SbEnginePlayChime() -> 1", "#2 starts" (a waiting stream's turn came).

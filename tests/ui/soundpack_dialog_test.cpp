@@ -346,6 +346,8 @@ TEST_F(PackCheckDialogTest, HostilePackShowsEveryVerdictAsTheToolPrintsItAndWrit
     folder.AddFile("hello.mp3");
     folder.AddFile("install.ini", "not a sound");
     recording_engine::refusedPaths.insert(folder.SoundPath("install.ini"));
+    // As long as the real engine finds the folder's tenth of a second.
+    recording_engine::lengthsMs[folder.SoundPath("hello.mp3")] = 100;
     const std::string before = testing_support::SnapshotRegistry();
 
     ReportSeen seen;
@@ -354,25 +356,32 @@ TEST_F(PackCheckDialogTest, HostilePackShowsEveryVerdictAsTheToolPrintsItAndWrit
     RunPanel();
 
     const std::string exists = "already exists in database, will not redefine";
+    const std::string len = "\t0.10"; // a file that opens: its length
+    const std::string none = "\t";
     const std::vector<std::string> expected = {
-        "901\thello\thello.mp3\twould install\t",
-        "902\tb\t\twould be skipped\tmissing or empty key: Filename",
-        "Sound3\tc\tchime.mp3\twould be skipped\tmissing or empty key: SoundIndex, Message",
-        "abc\td\thello.mp3\twould be skipped\tthe database refuses this index (code -3)",
-        "901\tf\thello.mp3\twould be skipped\tindex already used by Sound1 of this pack: " + exists,
+        "901\thello\thello.mp3\twould install\t" + len,
+        "902\tb\t\twould be skipped\tmissing or empty key: Filename" + none,
+        "Sound3\tc\tchime.mp3\twould be skipped\tmissing or empty key: SoundIndex, Message" + none,
+        "abc\td\thello.mp3\twould be skipped\tthe database refuses this index (code -3)" + none,
+        "901\tf\thello.mp3\twould be skipped\tindex already used by Sound1 of this pack: " +
+            exists + none,
         "906\tgone\tgone.mp3\twarning\tfile not in the sound folder: users would get the "
-        "missing-file line",
+        "missing-file line" +
+            none,
         "907\tnotes\tinstall.ini\twarning\tthe engine cannot open the file: users would get "
-        "the opening-error line",
+        "the opening-error line" +
+            none,
         "908\tReload\thello.mp3\twarning\tcommand is the sub-command keyword \"reload\": it "
-        "can never be sent",
-        "909\ttwo words\thello.mp3\twarning\tcommand contains a space: it can never be sent",
-        "910\tdup\thello.mp3\twarning\tcommand also used by Sound11 of this pack",
-        "911\tDUP\thello.mp3\twarning\tcommand also used by Sound10 of this pack",
+        "can never be sent" +
+            len,
+        "909\ttwo words\thello.mp3\twarning\tcommand contains a space: it can never be sent" + len,
+        "910\tdup\thello.mp3\twarning\tcommand also used by Sound11 of this pack" + len,
+        "911\tDUP\thello.mp3\twarning\tcommand also used by Sound10 of this pack" + len,
         "912\tlong\thello.mp3\twarning\tthe sound line with its message is 1106 bytes: cut to "
-        "1023",
-        "913\thi\thello.mp3\twarning\tcommand also used by sound 5 of the database",
-        "5\tx\thello.mp3\twould be skipped\t" + exists,
+        "1023" +
+            len,
+        "913\thi\thello.mp3\twarning\tcommand also used by sound 5 of the database" + len,
+        "5\tx\thello.mp3\twould be skipped\t" + exists + none,
     };
     EXPECT_EQ(expected, seen.rows);
     EXPECT_EQ("9 would install, 5 would be skipped, 8 with warnings.", seen.summary);
