@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "audio/engine/pcm16.h"
+#include "audio/engine/system_library.h"
 #include "audio/engine/winmm_output.h"
 
 namespace {
@@ -273,12 +274,8 @@ SbDsOutput* SbDsOpen(int deviceIndex, unsigned rate, SbDsRender render, void* us
     o->user = user;
     // Looked up at run time, like every other part of the system's audio.
     o->library = LoadLibraryA("dsound.dll");
-    auto create = o->library ? reinterpret_cast<CreateFn>(reinterpret_cast<void*>(
-                                   GetProcAddress(o->library, "DirectSoundCreate")))
-                             : nullptr;
-    auto enumerate = o->library ? reinterpret_cast<EnumerateFn>(reinterpret_cast<void*>(
-                                      GetProcAddress(o->library, "DirectSoundEnumerateA")))
-                                : nullptr;
+    auto create = SbProc<CreateFn>(o->library, "DirectSoundCreate");
+    auto enumerate = SbProc<EnumerateFn>(o->library, "DirectSoundEnumerateA");
     if (!create) {
         Put(error, errorSize, "DirectSound is not available on this computer.");
         Release(o);

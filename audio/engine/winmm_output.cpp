@@ -11,6 +11,7 @@
 
 #include "audio/engine/pcm16.h"
 #include "audio/engine/run_once.h"
+#include "audio/engine/system_library.h"
 
 namespace {
 
@@ -166,7 +167,7 @@ void* SbWinmmProc(const char* name) {
         if (winmm)
             GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_PIN, "winmm.dll", &pinned);
     });
-    return winmm ? reinterpret_cast<void*>(GetProcAddress(winmm, name)) : nullptr;
+    return SbProc<void*>(winmm, name);
 }
 
 SbWmOutput* SbWmOpen(int deviceIndex, unsigned rate, SbWmRender render, void* user, char* error,
