@@ -15,6 +15,9 @@
 #   pulse-world.sh sink-on  <build-dir> [marker]   add it back
 #   pulse-world.sh crash    <build-dir> [marker]   kill -9 the daemon
 #   pulse-world.sh revive   <build-dir> [marker]   start the daemon again (with the sink)
+# And what the sink plays now, written to the marker as "streams <running> <corked>"
+# (the playback streams whose sound goes on, and those paused), or what went wrong:
+#   pulse-world.sh streams  <build-dir> [marker]
 # The recording, <dir>/monitor.rec, is a sequence of records: CLOCK_MONOTONIC_RAW
 # nanoseconds (8 bytes), a byte count (4 bytes), then that many bytes of
 # 16-bit stereo PCM at 48,000 Hz. A new sink or daemon appends a new run.
@@ -91,13 +94,19 @@ recorder_start() {
       --latency-msec=5 --raw | "$0" >>"$1"' "$dir/sb-stamp-recorder" "$dir/monitor.rec" "$rate" \
     </dev/null >/dev/null 2>>"$dir/parec.log"
   echo $! >"$dir/recorder.pid"
-  # parec is up when the daemon lists its source output.
-  for _ in $(seq 100); do
-    pactl list short source-outputs 2>/dev/null | grep -q . && return 0
+  # parec is up when the daemon lists its source output, and recording once
+  # the sink's first samples reached the file: a null sink that was just
+  # added renders nothing for up to 2 s, which a real device coming back
+  # does not do, and what played meanwhile would be neither heard nor recorded.
+  local size up=0
+  size=$(stat -c %s "$dir/monitor.rec")
+  for _ in $(seq 200); do
+    if [ $up = 0 ] && pactl list short source-outputs 2>/dev/null | grep -q .; then up=1; fi
+    if [ $up = 1 ] && [ "$(stat -c %s "$dir/monitor.rec")" -gt "$size" ]; then return 0; fi
     alive "$dir/recorder.pid" || break
     sleep 0.05
   done
-  echo "pulse-world: the recorder (parec) did not come up (see $dir/parec.log)" >&2
+  echo "pulse-world: the recorder (parec) did not come up or recorded nothing (see $dir/parec.log)" >&2
   return 1
 }
 
@@ -164,7 +173,7 @@ world_stop() {
 # A fault that did not happen, or was not undone, is the lane's failure; it
 # says so, so that it is not taken for the plug-in's.
 fault() { # command, build-dir, marker
-  local build=$2 marker=${3:-} dir problem=
+  local build=$2 marker=${3:-} dir problem= said=ok
   dir=$(world_dir "$build")
   pulse_env "$build"
   exec 9>"$dir/lock"
@@ -180,7 +189,7 @@ fault() { # command, build-dir, marker
         { pactl load-module module-null-sink sink_name=sb rate=$rate >/dev/null &&
           pactl set-default-sink sb; } || problem="the sink could not be added back"
       fi
-      [ -n "$problem" ] || recorder_start "$dir" || problem="the recorder (parec) did not come up"
+      [ -n "$problem" ] || recorder_start "$dir" || problem="the recorder (parec) did not come up or recorded nothing"
       ;;
     crash)
       recorder_stop "$dir"
@@ -191,14 +200,22 @@ fault() { # command, build-dir, marker
       ;;
     revive)
       alive "$dir/pulse.pid" || daemon_start "$dir" || problem="the daemon did not start again"
-      [ -n "$problem" ] || recorder_start "$dir" || problem="the recorder (parec) did not come up"
+      [ -n "$problem" ] || recorder_start "$dir" || problem="the recorder (parec) did not come up or recorded nothing"
+      ;;
+    streams)
+      local inputs
+      if inputs=$(LC_ALL=C pactl list sink-inputs 2>&1); then
+        said="streams $(grep -c 'Corked: no' <<<"$inputs" || true) $(grep -c 'Corked: yes' <<<"$inputs" || true)"
+      else
+        problem="pactl list sink-inputs failed: $inputs"
+      fi
       ;;
   esac
   flock -u 9
   [ -z "$problem" ] || echo "pulse-world: $1: $problem: a failure of the device lane, not of the plug-in" >&2
   if [ -n "$marker" ]; then
     # Whole or not at all: the test polls for the file and reads it at once.
-    echo "${problem:-ok}" >"$marker.part" && mv -f "$marker.part" "$marker"
+    echo "${problem:-$said}" >"$marker.part" && mv -f "$marker.part" "$marker"
   fi
   [ -z "$problem" ]
 }
@@ -207,6 +224,6 @@ case "${1:-}" in
   start) world_start "$2" "$3" ;;
   stop) world_stop "$2" ;;
   env) pulse_env "$2"; env | grep -E '^(XDG_RUNTIME_DIR|PULSE_[A-Z_]+)=' | sed 's/^/export /' ;;
-  sink-off | sink-on | crash | revive) fault "$1" "$2" "${3:-}" ;;
-  *) echo "usage: $0 start|stop|env|sink-off|sink-on|crash|revive <build-dir> [win32|win64|marker]" >&2; exit 2 ;;
+  sink-off | sink-on | crash | revive | streams) fault "$1" "$2" "${3:-}" ;;
+  *) echo "usage: $0 start|stop|env|sink-off|sink-on|crash|revive|streams <build-dir> [win32|win64|marker]" >&2; exit 2 ;;
 esac

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "audio/engine/mf_source.h"
+#include "audio/engine/module_thread.h"
 #include "audio/engine/run_once.h"
 #include "audio/engine/wm_source.h"
 
@@ -209,6 +210,7 @@ DWORD WINAPI Worker(void*) {
     kSbMfCodec.unload();
     if (SUCCEEDED(com))
         CoUninitialize();
+    SbEndModuleThread();
     return 0;
 }
 
@@ -236,7 +238,9 @@ bool StartJob(Job* job) {
         WaitForSingleObject(old, INFINITE);
         CloseHandle(old);
     }
-    HANDLE started = CreateThread(nullptr, 0, Worker, nullptr, 0, nullptr);
+    // The thread holds the module: a codec still stuck in an open when the
+    // host unloads the plug-in must not find its code gone.
+    HANDLE started = SbStartModuleThread(Worker, nullptr);
     EnterCriticalSection(&lock);
     thread = started;
     if (!started) {
@@ -363,4 +367,17 @@ void SbCodecStop(unsigned long waitMs) {
         return;
     SetEvent(wake);
     WaitForSingleObject(worker, waitMs);
+}
+
+void SbCodecUnload() {
+    if (!SbRunOnceUndo(&onceState))
+        return;
+    if (thread)
+        CloseHandle(thread);
+    thread = nullptr;
+    running = stopping = false;
+    if (wake)
+        CloseHandle(wake);
+    wake = nullptr;
+    DeleteCriticalSection(&lock);
 }

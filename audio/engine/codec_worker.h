@@ -16,5 +16,7 @@ SbSource* SbCodecOpen(const char* path, SbContainer kind, unsigned long waitMs);
 // Ends the codec thread once its streams are closed (the engine's stop),
 // unloading the codecs; waits for it at most waitMs.
 void SbCodecStop(unsigned long waitMs);
+// The module's unload, with no thread of ours left: the lock and events go.
+void SbCodecUnload();
 
 #endif

@@ -7,12 +7,13 @@
 
 #include <dsound.h>
 
-#include <cstdio>
 #include <cstring>
 #include <new>
 #include <vector>
 
+#include "audio/engine/feeder.h"
 #include "audio/engine/pcm16.h"
+#include "audio/engine/system_library.h"
 #include "audio/engine/winmm_output.h"
 
 namespace {
@@ -63,11 +64,6 @@ BOOL CALLBACK OnDevice(LPGUID guid, LPCSTR, LPCSTR, LPVOID param) {
     return TRUE;
 }
 
-void Put(char* error, size_t size, const char* text) {
-    if (error && size)
-        std::snprintf(error, size, "%s", text);
-}
-
 // The 1 ms timer, held while a polling feeder plays and never otherwise.
 void HoldFineTimer(bool hold) {
     const char* name = hold ? "timeBeginPeriod" : "timeEndPeriod";
@@ -89,13 +85,9 @@ struct SbDsOutput {
     void* user = nullptr;
     std::vector<float> frames;
     std::vector<short> pcm;
-    HANDLE thread = nullptr;
-    HANDLE quit = nullptr;
-    HANDLE control = nullptr; // a pause or resume was asked for
-    HANDLE marks = nullptr;   // the buffer's position marks; null: the feeder polls
+    HANDLE marks = nullptr; // the buffer's position marks; null: the feeder polls
     bool timerHeld = false;
-    volatile LONG wantPaused = 0;
-    volatile LONG failed = 0;
+    SbFeeder feeder;
 };
 
 namespace {
@@ -191,7 +183,7 @@ DWORD WINAPI Feed(void* param) {
     auto* o = static_cast<SbDsOutput*>(param);
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
-    HANDLE waits[3] = {o->quit, o->control, o->marks};
+    HANDLE waits[3] = {o->feeder.quit, o->feeder.control, o->marks};
     DWORD waitCount = o->marks ? 3 : 2;
     bool paused = false;
     int errors = 0;
@@ -199,7 +191,7 @@ DWORD WINAPI Feed(void* param) {
         DWORD timeout = paused ? INFINITE : o->marks ? kBackstopMs : kPollMs;
         if (WaitForMultipleObjects(waitCount, waits, FALSE, timeout) == WAIT_OBJECT_0)
             break;
-        bool pause = InterlockedCompareExchange(&o->wantPaused, 0, 0) != 0;
+        bool pause = SbFeederWantsPause(o->feeder);
         if (pause != paused) {
             paused = pause;
             if (paused) {
@@ -220,7 +212,7 @@ DWORD WINAPI Feed(void* param) {
         }
     }
     if (errors >= kMaxErrors)
-        InterlockedExchange(&o->failed, 1);
+        InterlockedExchange(&o->feeder.failed, 1);
     StopPlaying(o);
     CoUninitialize();
     return 0;
@@ -251,10 +243,9 @@ void Release(SbDsOutput* o) {
     }
     if (o->sound)
         o->sound->Release();
-    HANDLE handles[] = {o->quit, o->control, o->marks};
-    for (HANDLE h : handles)
-        if (h)
-            CloseHandle(h);
+    if (o->marks)
+        CloseHandle(o->marks);
+    SbFeederCloseEvents(o->feeder);
     if (o->library)
         FreeLibrary(o->library);
     delete o;
@@ -266,21 +257,17 @@ SbDsOutput* SbDsOpen(int deviceIndex, unsigned rate, SbDsRender render, void* us
                      size_t errorSize) {
     auto* o = new (std::nothrow) SbDsOutput;
     if (!o) {
-        Put(error, errorSize, "The sound output could not be started: out of memory.");
+        SbPutError(error, errorSize, "The sound output could not be started: out of memory.");
         return nullptr;
     }
     o->render = render;
     o->user = user;
     // Looked up at run time, like every other part of the system's audio.
     o->library = LoadLibraryA("dsound.dll");
-    auto create = o->library ? reinterpret_cast<CreateFn>(reinterpret_cast<void*>(
-                                   GetProcAddress(o->library, "DirectSoundCreate")))
-                             : nullptr;
-    auto enumerate = o->library ? reinterpret_cast<EnumerateFn>(reinterpret_cast<void*>(
-                                      GetProcAddress(o->library, "DirectSoundEnumerateA")))
-                                : nullptr;
+    auto create = SbProc<CreateFn>(o->library, "DirectSoundCreate");
+    auto enumerate = SbProc<EnumerateFn>(o->library, "DirectSoundEnumerateA");
     if (!create) {
-        Put(error, errorSize, "DirectSound is not available on this computer.");
+        SbPutError(error, errorSize, "DirectSound is not available on this computer.");
         Release(o);
         return nullptr;
     }
@@ -290,7 +277,7 @@ SbDsOutput* SbDsOpen(int deviceIndex, unsigned rate, SbDsRender render, void* us
         enumerate(OnDevice, &found);
     if (FAILED(create(found.found ? &found.guid : nullptr, &o->sound, nullptr)) ||
         FAILED(o->sound->SetCooperativeLevel(GetDesktopWindow(), DSSCL_PRIORITY))) {
-        Put(error, errorSize, "The sound output device could not be opened.");
+        SbPutError(error, errorSize, "The sound output device could not be opened.");
         Release(o);
         return nullptr;
     }
@@ -315,11 +302,10 @@ SbDsOutput* SbDsOpen(int deviceIndex, unsigned rate, SbDsRender render, void* us
         desc.dwFlags &= ~static_cast<DWORD>(DSBCAPS_CTRLPOSITIONNOTIFY);
         hr = o->sound->CreateSoundBuffer(&desc, &o->buffer, nullptr);
     }
-    o->quit = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    o->control = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    bool events = SbFeederEvents(o->feeder);
     o->marks = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-    if (FAILED(hr) || !o->quit || !o->control) {
-        Put(error, errorSize, "The sound output device could not be opened.");
+    if (FAILED(hr) || !events) {
+        SbPutError(error, errorSize, "The sound output device could not be opened.");
         Release(o);
         return nullptr;
     }
@@ -329,13 +315,11 @@ SbDsOutput* SbDsOpen(int deviceIndex, unsigned rate, SbDsRender render, void* us
         o->marks = nullptr;
     }
     if (!StartPlaying(o)) {
-        Put(error, errorSize, "The sound output device could not be started.");
+        SbPutError(error, errorSize, "The sound output device could not be started.");
         Release(o);
         return nullptr;
     }
-    o->thread = CreateThread(nullptr, 0, Feed, o, 0, nullptr);
-    if (!o->thread) {
-        Put(error, errorSize, "The sound output could not be started: no thread.");
+    if (!SbFeederStart(o->feeder, Feed, o, error, errorSize)) {
         Release(o);
         return nullptr;
     }
@@ -343,14 +327,13 @@ SbDsOutput* SbDsOpen(int deviceIndex, unsigned rate, SbDsRender render, void* us
 }
 
 bool SbDsFailed(SbDsOutput* o) {
-    return InterlockedCompareExchange(&o->failed, 0, 0) != 0;
+    return SbFeederFailed(o->feeder);
 }
 
 void SbDsPause(SbDsOutput* o, bool paused) {
     if (!o)
         return;
-    InterlockedExchange(&o->wantPaused, paused ? 1 : 0);
-    SetEvent(o->control);
+    SbFeederPause(o->feeder, paused);
 }
 
 void SbDsDelayFeederForTest(unsigned ms) {
@@ -360,8 +343,6 @@ void SbDsDelayFeederForTest(unsigned ms) {
 void SbDsClose(SbDsOutput* o) {
     if (!o)
         return;
-    SetEvent(o->quit);
-    WaitForSingleObject(o->thread, INFINITE);
-    CloseHandle(o->thread);
+    SbFeederStop(o->feeder);
     Release(o);
 }

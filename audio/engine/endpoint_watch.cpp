@@ -9,6 +9,7 @@
 #include <new>
 
 #include "audio/engine/output.h"
+#include "audio/engine/system_library.h"
 
 namespace {
 
@@ -107,8 +108,7 @@ void DefaultId(IMMDeviceEnumerator* enumerator, HMODULE ole, wchar_t* id, size_t
     if (FAILED(enumerator->GetDefaultAudioEndpoint(eRender, eConsole, &device)))
         return;
     LPWSTR text = nullptr;
-    auto free =
-        reinterpret_cast<FreeFn>(reinterpret_cast<void*>(GetProcAddress(ole, "CoTaskMemFree")));
+    auto free = SbProc<FreeFn>(ole, "CoTaskMemFree");
     if (SUCCEEDED(device->GetId(&text)) && text) {
         CopyId(id, size, text);
         if (free)
@@ -129,9 +129,7 @@ SbEndpointWatch* SbEndpointWatchStart() {
     // imports stay what they were.
     typedef HRESULT(WINAPI * CreateFn)(REFCLSID, LPUNKNOWN, DWORD, REFIID, void**);
     HMODULE ole = GetModuleHandleA("ole32.dll");
-    auto create = ole ? reinterpret_cast<CreateFn>(
-                            reinterpret_cast<void*>(GetProcAddress(ole, "CoCreateInstance")))
-                      : nullptr;
+    auto create = SbProc<CreateFn>(ole, "CoCreateInstance");
     IMMDeviceEnumerator* enumerator = nullptr;
     if (!create || FAILED(create(kEnumeratorClass, nullptr, CLSCTX_INPROC_SERVER,
                                  kEnumeratorInterface, reinterpret_cast<void**>(&enumerator))))

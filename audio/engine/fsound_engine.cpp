@@ -13,6 +13,7 @@
 #include "audio/engine/output_choice.h"
 #include "audio/engine/stream_source.h"
 #include "audio/engine_controls.h"
+#include "audio/engine_unload.h"
 #include "audio/fsound.h"
 
 namespace {
@@ -88,6 +89,13 @@ void FSOUND_API FSOUND_Close(void) {
 }
 
 } // extern "C"
+
+void SbEngineUnload() {
+    SbOutputUnload();
+    SbMixerUnload();
+    SbChoiceUnload();
+    SbCodecUnload();
+}
 
 bool SbEngineIsPlaying(FSOUND_STREAM* handle) {
     return SbMixerIsHeard(handle);

@@ -168,24 +168,16 @@ bool Resume(void* output) {
     return true;
 }
 
+// The library's outputs differ only in the backend they open.
+template <ma_backend backend>
+void* OpenBackend(int deviceIndex, unsigned rate, SbRender render, void* user, char* error,
+                  size_t errorSize) {
+    return Open(backend, deviceIndex, rate, render, user, error, errorSize);
+}
+
 } // namespace
 
-const SbOutputOps kSbWasapiOutput = {"wasapi",
-                                     [](int d, unsigned r, SbRender f, void* u, char* e, size_t n) {
-                                         return Open(ma_backend_wasapi, d, r, f, u, e, n);
-                                     },
-                                     Failed,
-                                     Close,
-                                     Pause,
-                                     Resume,
-                                     nullptr};
-
-const SbOutputOps kSbNullOutput = {"silent",
-                                   [](int d, unsigned r, SbRender f, void* u, char* e, size_t n) {
-                                       return Open(ma_backend_null, d, r, f, u, e, n);
-                                   },
-                                   Failed,
-                                   Close,
-                                   Pause,
-                                   Resume,
-                                   nullptr};
+const SbOutputOps kSbWasapiOutput = {
+    "wasapi", OpenBackend<ma_backend_wasapi>, Failed, Close, Pause, Resume, nullptr};
+const SbOutputOps kSbNullOutput = {
+    "silent", OpenBackend<ma_backend_null>, Failed, Close, Pause, Resume, nullptr};

@@ -7,6 +7,8 @@
 
 #include <new>
 
+#include "audio/engine/system_library.h"
+
 namespace {
 
 // As Media Foundation's headers define them; defined here so that nothing
@@ -49,14 +51,10 @@ bool Load() {
         readwrite = LoadLibraryA("mfreadwrite.dll");
     if (!plat || !readwrite)
         return false;
-    auto startup =
-        reinterpret_cast<StartupFn>(reinterpret_cast<void*>(GetProcAddress(plat, "MFStartup")));
-    shutdown =
-        reinterpret_cast<ShutdownFn>(reinterpret_cast<void*>(GetProcAddress(plat, "MFShutdown")));
-    createMediaType = reinterpret_cast<CreateMediaTypeFn>(
-        reinterpret_cast<void*>(GetProcAddress(plat, "MFCreateMediaType")));
-    createReader = reinterpret_cast<CreateReaderFn>(
-        reinterpret_cast<void*>(GetProcAddress(readwrite, "MFCreateSourceReaderFromURL")));
+    auto startup = SbProc<StartupFn>(plat, "MFStartup");
+    shutdown = SbProc<ShutdownFn>(plat, "MFShutdown");
+    createMediaType = SbProc<CreateMediaTypeFn>(plat, "MFCreateMediaType");
+    createReader = SbProc<CreateReaderFn>(readwrite, "MFCreateSourceReaderFromURL");
     if (!startup || !shutdown || !createMediaType || !createReader)
         return false;
     started = SUCCEEDED(startup(kVersion, kStartupLite));

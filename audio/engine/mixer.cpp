@@ -492,6 +492,13 @@ unsigned SbMixerRate() {
     return r;
 }
 
+void SbMixerUnload() {
+    if (!SbRunOnceUndo(&onceState))
+        return;
+    DeleteCriticalSection(&decodeLock);
+    DeleteCriticalSection(&mixLock);
+}
+
 bool SbMixerAttach(const void* device, unsigned deviceSession) {
     EnsureInit();
     EnterCriticalSection(&mixLock);

@@ -46,7 +46,8 @@ int SbMixerVolume();
 // a sound started has reached a device; both belong to the engine, which
 // keeps them until after the stop.
 void SbMixerStart(unsigned rate, unsigned session, void* wakeEvent, void* mixedEvent);
-void SbMixerStop(); // ends everything heard; nothing starts until the next start
+void SbMixerStop();   // ends everything heard; nothing starts until the next start
+void SbMixerUnload(); // the module's unload, with no thread of ours left: the locks go
 unsigned SbMixerRate();
 bool SbMixerAttach(const void* device, unsigned session);
 void SbMixerDetach(const void* device);

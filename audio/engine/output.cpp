@@ -771,6 +771,13 @@ void SbOutputsDevicesChanged() {
     LeaveCriticalSection(&currentLock);
 }
 
+void SbOutputUnload() {
+    if (!SbRunOnceUndo(&onceState))
+        return;
+    DeleteCriticalSection(&controlLock);
+    DeleteCriticalSection(&currentLock);
+}
+
 long SbOutputWakeups() {
     return InterlockedCompareExchange(&wakeups, 0, 0);
 }

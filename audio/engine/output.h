@@ -39,6 +39,9 @@ void SbOutputLastError(char* text, size_t size);
 void SbOutputsDefaultChanged();
 void SbOutputsDevicesChanged();
 
+// The module's unload, with no thread of ours left: the process-wide locks go.
+void SbOutputUnload();
+
 // For the bench and tests: wake-ups of the engine's thread so far, and the
 // shutdowns that outlasted their wait and still run.
 long SbOutputWakeups();

@@ -170,3 +170,8 @@ const SbOutputOps kSbWinmmOutput = {"winmm",
                                     nullptr,
                                     nullptr,
                                     nullptr};
+
+void SbChoiceUnload() {
+    if (SbRunOnceUndo(&onceState))
+        DeleteCriticalSection(&lock);
+}

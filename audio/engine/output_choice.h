@@ -32,6 +32,7 @@ bool SbChoiceFailedJustNow(const SbChoice& choice, unsigned long withinMs);
 
 // Why the last attempt found no device, for people ("" when one opened).
 void SbChoiceSetError(const char* text);
+void SbChoiceUnload(); // the module's unload, with no thread of ours left
 void SbChoiceLastError(char* text, size_t size);
 
 #endif

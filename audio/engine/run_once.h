@@ -19,4 +19,11 @@ inline void SbRunOnce(volatile LONG* state, void (*init)()) {
         Sleep(0);
 }
 
+// At the module's unload, once nothing can run its code any more: true when
+// init had run, so what it made is the caller's to delete; the next load
+// starts over.
+inline bool SbRunOnceUndo(volatile LONG* state) {
+    return InterlockedCompareExchange(state, 0, 2) == 2;
+}
+
 #endif

@@ -5,12 +5,13 @@
 #include <mmsystem.h>
 #include <objbase.h>
 
-#include <cstdio>
 #include <new>
 #include <vector>
 
+#include "audio/engine/feeder.h"
 #include "audio/engine/pcm16.h"
 #include "audio/engine/run_once.h"
+#include "audio/engine/system_library.h"
 
 namespace {
 
@@ -54,11 +55,6 @@ bool FindWaveOut(WaveOut& w) {
            Find(w.count, "waveOutGetNumDevs");
 }
 
-void Put(char* error, size_t size, const char* text) {
-    if (error && size)
-        std::snprintf(error, size, "%s", text);
-}
-
 } // namespace
 
 struct SbWmOutput {
@@ -73,11 +69,7 @@ struct SbWmOutput {
     SbWmRender render = nullptr;
     void* user = nullptr;
     HANDLE done = nullptr; // set by the device as each buffer comes back
-    HANDLE quit = nullptr;
-    HANDLE control = nullptr; // a pause or resume was asked for
-    HANDLE thread = nullptr;
-    volatile LONG wantPaused = 0;
-    volatile LONG failed = 0;
+    SbFeeder feeder;
 };
 
 namespace {
@@ -121,13 +113,13 @@ DWORD WINAPI Feed(void* param) {
     auto* o = static_cast<SbWmOutput*>(param);
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
-    HANDLE waits[3] = {o->quit, o->control, o->done};
+    HANDLE waits[3] = {o->feeder.quit, o->feeder.control, o->done};
     bool paused = false;
     bool ok = Refill(o);
     // No timer: a device that stops handing buffers back stops the feeder
     // too, which is how the engine learns that it is gone.
     while (ok && WaitForMultipleObjects(3, waits, FALSE, INFINITE) != WAIT_OBJECT_0) {
-        bool pause = InterlockedCompareExchange(&o->wantPaused, 0, 0) != 0;
+        bool pause = SbFeederWantsPause(o->feeder);
         if (pause != paused) {
             paused = pause;
             if (paused)
@@ -137,7 +129,7 @@ DWORD WINAPI Feed(void* param) {
             ok = Refill(o);
     }
     if (!ok)
-        InterlockedExchange(&o->failed, 1);
+        InterlockedExchange(&o->feeder.failed, 1);
     CoUninitialize();
     return 0;
 }
@@ -150,10 +142,9 @@ void Release(SbWmOutput* o) {
                 o->api.unprepare(o->wave, &header, sizeof header);
         o->api.close(o->wave);
     }
-    HANDLE handles[] = {o->done, o->quit, o->control};
-    for (HANDLE h : handles)
-        if (h)
-            CloseHandle(h);
+    if (o->done)
+        CloseHandle(o->done);
+    SbFeederCloseEvents(o->feeder);
     delete o;
 }
 
@@ -166,20 +157,20 @@ void* SbWinmmProc(const char* name) {
         if (winmm)
             GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_PIN, "winmm.dll", &pinned);
     });
-    return winmm ? reinterpret_cast<void*>(GetProcAddress(winmm, name)) : nullptr;
+    return SbProc<void*>(winmm, name);
 }
 
 SbWmOutput* SbWmOpen(int deviceIndex, unsigned rate, SbWmRender render, void* user, char* error,
                      size_t errorSize) {
     auto* o = new (std::nothrow) SbWmOutput;
     if (!o) {
-        Put(error, errorSize, "The sound output could not be started: out of memory.");
+        SbPutError(error, errorSize, "The sound output could not be started: out of memory.");
         return nullptr;
     }
     o->render = render;
     o->user = user;
     if (!FindWaveOut(o->api)) {
-        Put(error, errorSize, "WinMM is not available on this computer.");
+        SbPutError(error, errorSize, "WinMM is not available on this computer.");
         delete o;
         return nullptr;
     }
@@ -187,13 +178,12 @@ SbWmOutput* SbWmOpen(int deviceIndex, unsigned rate, SbWmRender render, void* us
     // costs a handle inside the audio stack even when it fails.
     UINT devices = o->api.count();
     if (devices == 0) {
-        Put(error, errorSize, "No sound output device was found.");
+        SbPutError(error, errorSize, "No sound output device was found.");
         delete o;
         return nullptr;
     }
     o->done = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-    o->quit = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    o->control = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    bool events = SbFeederEvents(o->feeder);
     o->bufferFrames = rate * kBufferMs / 1000;
     o->frames.resize(o->bufferFrames * kChannels);
     o->pcm.resize(o->bufferFrames * kChannels * kBuffers);
@@ -207,11 +197,11 @@ SbWmOutput* SbWmOpen(int deviceIndex, unsigned rate, SbWmRender render, void* us
     UINT id = deviceIndex > 0 && static_cast<UINT>(deviceIndex) < devices
                   ? static_cast<UINT>(deviceIndex)
                   : WAVE_MAPPER;
-    if (!o->done || !o->quit || !o->control ||
+    if (!o->done || !events ||
         o->api.open(&o->wave, id, &format, reinterpret_cast<DWORD_PTR>(o->done), 0,
                     CALLBACK_EVENT) != MMSYSERR_NOERROR) {
         o->wave = nullptr;
-        Put(error, errorSize, "The sound output device could not be opened.");
+        SbPutError(error, errorSize, "The sound output device could not be opened.");
         Release(o);
         return nullptr;
     }
@@ -220,14 +210,12 @@ SbWmOutput* SbWmOpen(int deviceIndex, unsigned rate, SbWmRender render, void* us
         header.lpData = reinterpret_cast<LPSTR>(&o->pcm[i * o->bufferFrames * kChannels]);
         header.dwBufferLength = static_cast<DWORD>(o->bufferFrames * format.nBlockAlign);
         if (o->api.prepare(o->wave, &header, sizeof header) != MMSYSERR_NOERROR) {
-            Put(error, errorSize, "The sound output device could not be started.");
+            SbPutError(error, errorSize, "The sound output device could not be started.");
             Release(o);
             return nullptr;
         }
     }
-    o->thread = CreateThread(nullptr, 0, Feed, o, 0, nullptr);
-    if (!o->thread) {
-        Put(error, errorSize, "The sound output could not be started: no thread.");
+    if (!SbFeederStart(o->feeder, Feed, o, error, errorSize)) {
         Release(o);
         return nullptr;
     }
@@ -235,21 +223,18 @@ SbWmOutput* SbWmOpen(int deviceIndex, unsigned rate, SbWmRender render, void* us
 }
 
 bool SbWmFailed(SbWmOutput* o) {
-    return InterlockedCompareExchange(&o->failed, 0, 0) != 0;
+    return SbFeederFailed(o->feeder);
 }
 
 void SbWmPause(SbWmOutput* o, bool paused) {
     if (!o)
         return;
-    InterlockedExchange(&o->wantPaused, paused ? 1 : 0);
-    SetEvent(o->control);
+    SbFeederPause(o->feeder, paused);
 }
 
 void SbWmClose(SbWmOutput* o) {
     if (!o)
         return;
-    SetEvent(o->quit);
-    WaitForSingleObject(o->thread, INFINITE);
-    CloseHandle(o->thread);
+    SbFeederStop(o->feeder);
     Release(o);
 }

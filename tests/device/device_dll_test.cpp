@@ -2,6 +2,7 @@
 // outputs (WASAPI, DirectSound, WinMM) into the lane's sound server, judged
 // by what reached the sink: the sound asked for, whole and on time, and a
 // plug-in that survives its device going away and coming back.
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -311,6 +312,105 @@ TEST_P(DeviceLane, UninitializeReturnsAtOnceWhileTheDeviceIsDead) {
         ExpectHeardAgain();
         EXPECT_LT(Stop(), 1000.0);
     }
+}
+
+// Where the tone of hz is what is heard, from frame `from` on: 20 ms
+// stretches loud and at that pitch. The first and last such stretch's
+// start (frames() when none) and how long they last in all, in ms.
+struct ToneHeard {
+    size_t first;
+    size_t last = 0;
+    double ms = 0;
+};
+ToneHeard HeardTone(const lane::Heard& h, double hz, size_t from) {
+    ToneHeard heard{h.frames()};
+    const size_t window = FramesOf(0.02);
+    for (size_t at = from; at + window <= h.frames(); at += window) {
+        if (lane::Rms(h, at, at + window) < kLoud ||
+            std::fabs(lane::Frequency(h, at, at + window) - hz) > hz * 0.03)
+            continue;
+        heard.first = std::min(heard.first, at);
+        heard.last = at;
+        heard.ms += 20;
+    }
+    return heard;
+}
+
+size_t FrameAt(const lane::Heard& h, int64_t ns) {
+    size_t i = 0;
+    while (i < h.frames() && h.frameNs[i] < ns)
+        ++i;
+    return i;
+}
+
+void SleepUntil(int64_t ns) {
+    int64_t left = ns - lane::NowNs();
+    if (left > 0)
+        Sleep(static_cast<DWORD>(left / 1000000));
+}
+
+// Headphones pulled out mid-sound and put back 3 s later: a sound half a
+// second after their return is heard, or refused and never heard, but never
+// reported as played and lost; one a second later is heard.
+TEST_P(DeviceLane, ADeviceAwayForSecondsServesTheSoundsAfterItsReturn) {
+    for (const Outage& outage : kOutages) {
+        SCOPED_TRACE(outage.off);
+        Start();
+        Settle();
+        EXPECT_EQ("", Receive(kLong));
+        Sleep(500);
+        ASSERT_NO_FATAL_FAILURE(Fault(outage.off));
+        Sleep(3000);
+        ASSERT_NO_FATAL_FAILURE(Fault(outage.on));
+        const int64_t back = lane::NowNs();
+        monitor.Mark();
+        SleepUntil(back + 500'000'000);
+        const std::string answer = Receive(kShort);
+        SleepUntil(back + 1'500'000'000);
+        const int64_t later = lane::NowNs();
+        EXPECT_EQ("", Receive(kTone));
+        lane::Heard h = monitor.SinceUntil(later + 2'500'000'000, 6500);
+        const ToneHeard moment = HeardTone(h, 2000, 0);
+        RecordProperty(std::string(outage.off) + "_moment_after",
+                       answer.empty() ? "played" : "refused");
+        if (answer.empty()) {
+            // Heard from about its start to about its end; a busy machine may
+            // leave gaps in it, which are the sound server's.
+            ASSERT_LT(moment.first, h.frames()) << "answered as played, and never heard";
+            const double spanMs =
+                1000.0 * static_cast<double>(moment.last - moment.first) / lane::kSinkRate;
+            EXPECT_GT(spanMs, 400.0)
+                << "answered as played, and heard only in part: " << moment.ms << " ms from "
+                << Ms(h.frameNs[moment.first] - back) << " ms after the return";
+        } else {
+            EXPECT_EQ(kNotStartedLine, answer);
+            EXPECT_EQ(moment.ms, 0.0) << "refused, and heard all the same";
+        }
+        const ToneHeard second = HeardTone(h, 1000, FrameAt(h, later));
+        ASSERT_LT(second.first, h.frames()) << "the sound a second later was never heard";
+        EXPECT_LT(Ms(h.frameNs[second.first] - later), 2000.0);
+        EXPECT_LT(Stop(), 1000.0);
+    }
+}
+
+// Ten seconds after the last sound the stream stops, so that the machine
+// may sleep: the sink has no stream of the plug-in's playing (a paused one,
+// or none), and the next sound starts one again.
+TEST_P(DeviceLane, TheStreamStopsWhenIdleAndStartsForTheNextSound) {
+    Start();
+    EXPECT_EQ("", Receive(kShort));
+    Sleep(200);
+    int running = -1, corked = -1;
+    std::string problem = lane::Streams(&running, &corked);
+    ASSERT_EQ("", problem) << LaneFailure("streams", problem);
+    ASSERT_GE(running, 1) << "no stream of the plug-in's playing while a sound plays";
+    Sleep(300 + 10000 + 1500); // the sound's end, the idle wait, a busy machine's slack
+    problem = lane::Streams(&running, &corked);
+    ASSERT_EQ("", problem) << LaneFailure("streams", problem);
+    EXPECT_EQ(running, 0) << "a stream still plays while idle";
+    RecordProperty("paused_streams_while_idle", corked);
+    ExpectHeardAgain();
+    EXPECT_LT(Stop(), 1000.0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, DeviceLane, ::testing::Values("wasapi", "dsound", "winmm"),

@@ -185,7 +185,12 @@ Gaps FindGaps(const Heard& h, size_t from, size_t to, double minMs) {
     return gaps;
 }
 
-std::string Fault(const char* what) {
+namespace {
+
+// Runs pulse-world.sh <what> for this tree; what it wrote to its marker, or
+// why there was no word from it (*said false).
+std::string RunWorld(const char* what, bool* said) {
+    *said = false;
     static int serial = 0;
     std::string marker = std::string(SB_PULSE_DIR) + "/fault-" +
                          std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++serial);
@@ -207,14 +212,31 @@ std::string Fault(const char* what) {
     std::string done = WindowsPath(marker);
     for (DWORD start = GetTickCount(); GetTickCount() - start < 15000; Sleep(10)) {
         if (GetFileAttributesA(done.c_str()) != INVALID_FILE_ATTRIBUTES) {
-            std::string said = FileBytes(done);
+            std::string text = FileBytes(done);
             DeleteFileA(done.c_str());
-            while (!said.empty() && (said.back() == '\n' || said.back() == '\r'))
-                said.pop_back();
-            return said == "ok" ? "" : said.empty() ? "no word from pulse-world.sh" : said;
+            while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+                text.pop_back();
+            *said = !text.empty();
+            return *said ? text : "no word from pulse-world.sh";
         }
     }
     return "pulse-world.sh did not finish within 15 s";
+}
+
+} // namespace
+
+std::string Fault(const char* what) {
+    bool said;
+    std::string text = RunWorld(what, &said);
+    return said && text == "ok" ? "" : text;
+}
+
+std::string Streams(int* running, int* corked) {
+    bool said;
+    std::string text = RunWorld("streams", &said);
+    if (said && std::sscanf(text.c_str(), "streams %d %d", running, corked) == 2)
+        return "";
+    return text;
 }
 
 std::string FileBytes(const std::string& path) {

@@ -68,6 +68,10 @@ Gaps FindGaps(const Heard& h, size_t from, size_t to, double minMs);
 // kept the lane from doing it.
 std::string Fault(const char* what);
 
+// The sink's playback streams now: those playing and those paused (corked).
+// Empty when read; otherwise what kept the lane from reading them.
+std::string Streams(int* running, int* corked);
+
 // A file's bytes; empty when it cannot be read.
 std::string FileBytes(const std::string& path);
 // The media folder's file as bytes.
