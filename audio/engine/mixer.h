@@ -22,6 +22,11 @@
 FSOUND_STREAM* SbMixerOpen(SbSource* source); // takes the source; null when out of memory
 bool SbMixerClose(FSOUND_STREAM* handle);     // false for an unknown handle
 void SbMixerCloseAll();
+// Evening out the loudness. The file's path, kept for its measurement; the
+// gain a stream not yet heard plays at, its peaks limited to the ceiling.
+bool SbMixerSetPath(FSOUND_STREAM* handle, const char* path);
+bool SbMixerPath(FSOUND_STREAM* handle, char* path, size_t size); // false: none, or too long
+void SbMixerSetGain(FSOUND_STREAM* handle, float gain);
 
 // Starting sounds. Each fails while the engine does not run.
 // Replaces whatever is heard and empties the wait line; the stream's first
