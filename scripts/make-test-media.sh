@@ -136,5 +136,10 @@ if [ "$mode" = bench ]; then
   make_long 60 bench-60s.mp3
   make_long 600 bench-10min.mp3
   make_long 10 bench-10s.mp3
+  make_long 2 bench-2s.mp3
+  for n in 2 10 60; do
+    lame --quiet --decode bench-${n}s.mp3 "$tmp/dec.wav"
+    oggenc --quiet -q 5 -o bench-${n}s.ogg "$tmp/dec.wav"
+  done
 fi
 touch "stamp-$mode"
