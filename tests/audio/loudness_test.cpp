@@ -7,6 +7,7 @@
 
 #include "audio/engine/loudness_worker.h"
 #include "audio/engine_controls.h"
+#include "clean_state.h"
 #include "ebur128.h"
 #include "engine_capture.h"
 
@@ -137,6 +138,32 @@ TEST_F(Evening, AFileRewrittenBetweenTwoPlaysIsMeasuredAgain) {
         size_t from = pcm::FirstLoudFrame(heard, 0.001f);
         EXPECT_NEAR(Lufs(heard, from, static_cast<size_t>(2 * kRate)), -18.0, 1.0);
     }
+    DeleteFileA(path.c_str());
+}
+
+// Each session starts the measurement worker for a file it has not seen;
+// FSOUND_Close ends it and lets its events go.
+TEST_F(Evening, SessionsThatMeasureLeaveNoHandleBehind) {
+    const std::string path = Media("captures/even-cycle.wav");
+    std::string bytes;
+    ASSERT_TRUE(pcm::ReadFile(Media("even-blip.wav"), bytes));
+    auto cycle = [&](int times) {
+        for (int i = 0; i < times; ++i) {
+            FILE* f = std::fopen(path.c_str(), "wb"); // a new last-write time
+            ASSERT_NE(f, nullptr);
+            std::fwrite(bytes.data(), 1, bytes.size(), f);
+            std::fclose(f);
+            Sleep(20);
+            PlayEvened(path, 1.0);
+        }
+    };
+    cycle(2);
+    long measured = SbLoudnessMeasurements();
+    testing_support::ResourceCounts before = testing_support::CurrentResourceCounts();
+    cycle(10);
+    testing_support::ResourceCounts after = testing_support::CurrentResourceCounts();
+    EXPECT_GE(SbLoudnessMeasurements() - measured, 10);
+    EXPECT_LE(after.handles, before.handles + 2);
     DeleteFileA(path.c_str());
 }
 
