@@ -29,8 +29,9 @@ constexpr unsigned long kCodecStopWaitMs = 2000;
 // is kept back for the caller's own work around the call.
 constexpr DWORD kSoundBoundMs = 130;
 // How much later than without evening a sound may start while its loudness
-// is measured, less a little for the work around the wait.
-constexpr unsigned long kEvenWaitMs = 45;
+// is measured (50 ms), less the system timer's tick (15.6 ms by default) a
+// timed-out wait can overrun by.
+constexpr unsigned long kEvenWaitMs = 34;
 // How long a stop waits for the loudness worker, which checks between
 // blocks of a few milliseconds.
 constexpr unsigned long kLoudnessStopWaitMs = 300;

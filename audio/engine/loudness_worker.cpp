@@ -194,9 +194,13 @@ float SbLoudnessGainFor(const char* path, unsigned long waitMs) {
     if (wake)
         SetEvent(wake);
     // Waits for this file's measurement, whichever others finish meanwhile.
-    DWORD start = GetTickCount();
+    LARGE_INTEGER frequency, start, now;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&start);
     for (;;) {
-        DWORD spent = GetTickCount() - start;
+        QueryPerformanceCounter(&now);
+        auto spent =
+            static_cast<unsigned long>((now.QuadPart - start.QuadPart) * 1000 / frequency.QuadPart);
         if (!done || spent >= waitMs)
             break;
         WaitForSingleObject(done, waitMs - spent);
