@@ -98,10 +98,11 @@ if [ ! -f "$deps/include/miniaudio.h" ]; then
 fi
 
 # libopusfile, libopus and libogg from Debian's own source packages, built
-# below for each compiler that builds the engine. The source entry is a file
-# of its own, so the system's sources stay as they are.
+# below for each compiler that builds the engine; libebur128 (the loudness
+# measure), whose one C file CMake compiles into the engine. The source entry
+# is a file of its own, so the system's sources stay as they are.
 src_list=/etc/apt/sources.list.d/sonabell-deb-src.sources
-fetch_codec_sources() {
+fetch_sources() { # <source package>...
   if [ ! -f "$src_list" ]; then
     mirror=$(sed -n -E 's/^URIs:[[:space:]]*([^ ]+).*/\1/p' /etc/apt/sources.list.d/debian.sources 2>/dev/null |
       grep -v -e security | head -n 1 || true)
@@ -112,12 +113,25 @@ fetch_codec_sources() {
     apt-get update -q
   fi
   mkdir -p "$deps/src"
-  (cd "$deps/src" && apt-get source -q libogg opus opusfile)
+  (cd "$deps/src" && apt-get source -q "$@")
 }
 if ! ls -d "$deps"/src/libogg-*/ "$deps"/src/opus-*/ "$deps"/src/opusfile-*/ >/dev/null 2>&1; then
   mkdir -p "$(dirname "$log")"
   step_run "bootstrap: fetching the sources of libogg, libopus and libopusfile (about 2 MB)" "$log" \
-    fetch_codec_sources || exit 1
+    fetch_sources libogg opus opusfile || exit 1
+fi
+# A mirror that lacks the packaging half (debian.tar.xz) still hands over the
+# upstream tarball, checked by apt against the package's .dsc: that is
+# unpacked instead.
+fetch_ebur128() {
+  fetch_sources libebur128 && return 0
+  orig=$(find "$deps/src" -maxdepth 1 -name 'libebur128_*.orig.tar.gz' | sort | tail -n 1)
+  [ -n "$orig" ] && tar -xzf "$orig" -C "$deps/src" && echo "unpacked $orig"
+}
+if ! ls "$deps"/src/libebur128-*/ebur128/ebur128.c >/dev/null 2>&1; then
+  mkdir -p "$(dirname "$log")"
+  step_run "bootstrap: fetching the sources of libebur128 (about 0.1 MB)" "$log" \
+    fetch_ebur128 || exit 1
 fi
 for triplet in i686-w64-mingw32 x86_64-w64-mingw32 host; do
   if [ ! -f "$deps/$triplet/stamp" ]; then

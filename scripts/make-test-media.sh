@@ -106,6 +106,25 @@ mpg123 -q -e s16 -r 44100 -s tone-1k.mp3 > tone-1k.mp3.ref.raw
 # A rising sweep: heard again from an earlier point, its pitch would fall.
 sox -q -n -r 44100 -c 2 -b 16 sweep-rising.wav synth 3 sine 200-3000 vol 0.5
 
+# Evening out the loudness: the same tone about 20 dB apart (about -9 and
+# -29 LUFS), speech, a noise burst; a quiet tone with one full-scale click; a
+# 0.2 s blip, a sound shorter than one decode block, silence; and a minute
+# that is measured only in part, with a full-scale click after that part.
+sox -q -n -r 44100 -c 2 -b 16 even-tone-loud.wav synth 2 sine 1000 vol 0.355
+sox -q -n -r 44100 -c 2 -b 16 even-tone-quiet.wav synth 2 sine 1000 vol 0.0355
+sox -q "$tmp/speech.wav" -r 44100 -c 2 -b 16 even-speech.wav trim 0 1.5 norm -6
+sox -q -n -r 44100 -c 2 -b 16 even-noise.wav synth 1 pinknoise vol 0.5
+printf '\377\177%.0s' $(seq 8) | sox -q -t raw -r 44100 -e signed -b 16 -c 2 - "$tmp/click.wav"
+sox -q -n -r 44100 -c 2 -b 16 "$tmp/quiet1.wav" synth 1 sine 440 vol 0.01
+sox -q "$tmp/quiet1.wav" "$tmp/click.wav" "$tmp/quiet1.wav" even-click.wav
+sox -q -n -r 44100 -c 2 -b 16 even-blip.wav synth 0.2 sine 880 vol 0.1
+sox -q -n -r 44100 -c 2 -b 16 even-tiny.wav synth 0.015 sine 880 vol 0.1
+sox -q -D -n -r 44100 -c 2 -b 16 even-silent.wav trim 0 1
+sox -q -n -r 44100 -c 2 -b 16 "$tmp/q11.wav" synth 11 sine 440 vol 0.05
+sox -q -n -r 44100 -c 2 -b 16 "$tmp/q49.wav" synth 49 sine 440 vol 0.05
+sox -q "$tmp/q11.wav" "$tmp/click.wav" "$tmp/q49.wav" "$tmp/even-long.wav"
+lame --quiet -b 128 "$tmp/even-long.wav" even-long.mp3
+
 if [ "$mode" = bench ]; then
   # Music-like material: a chord with a slow tremolo and some noise, so the
   # encoder works as it would on real sound.
@@ -117,5 +136,10 @@ if [ "$mode" = bench ]; then
   make_long 60 bench-60s.mp3
   make_long 600 bench-10min.mp3
   make_long 10 bench-10s.mp3
+  make_long 2 bench-2s.mp3
+  for n in 2 10 60; do
+    lame --quiet --decode bench-${n}s.mp3 "$tmp/dec.wav"
+    oggenc --quiet -q 5 -o bench-${n}s.ogg "$tmp/dec.wav"
+  done
 fi
 touch "stamp-$mode"

@@ -8,6 +8,7 @@
 
 #include "audio/engine/codec_worker.h"
 #include "audio/engine/engine_probe.h"
+#include "audio/engine/loudness_worker.h"
 #include "audio/engine/mixer.h"
 #include "audio/engine/output.h"
 #include "audio/engine/output_choice.h"
@@ -28,6 +29,23 @@ constexpr unsigned long kCodecStopWaitMs = 2000;
 // A sound is answered within this: the host's thread is the chat's. A little
 // is kept back for the caller's own work around the call.
 constexpr DWORD kSoundBoundMs = 130;
+// How much later than without evening a sound may start while its loudness
+// is measured (50 ms), less the system timer's tick (15.6 ms by default) a
+// timed-out wait can overrun by.
+constexpr unsigned long kEvenWaitMs = 34;
+// How long a stop waits for the loudness worker, which checks between
+// blocks of a few milliseconds.
+constexpr unsigned long kLoudnessStopWaitMs = 300;
+
+volatile LONG evenLoudness = 0;
+
+// A file played with evening on gets its gain before it starts: measured
+// then, or found measured before. Its path is kept from the open.
+void EvenOut(FSOUND_STREAM* handle) {
+    char path[1024];
+    if (SbEngineEvenLoudness() && SbMixerPath(handle, path, sizeof path))
+        SbMixerSetGain(handle, SbLoudnessGainFor(path, kEvenWaitMs));
+}
 
 // Starts a sound so that it is heard from its start or not at all: a device
 // runs (or restarts) within the bound, and takes the sound's first frames
@@ -68,13 +86,23 @@ FSOUND_STREAM* FSOUND_API FSOUND_Stream_OpenFile(const char* path, unsigned int,
     SbContainer kind = SbSniffFile(path);
     SbSource* source = kind == kSbAsf || kind == kSbMp4 ? SbCodecOpen(path, kind, kCodecOpenWaitMs)
                                                         : SbSourceOpenFile(path);
-    return source ? SbMixerOpen(source) : nullptr;
+    FSOUND_STREAM* handle = source ? SbMixerOpen(source) : nullptr;
+    // The system's codecs are bound to their own thread, so their files are
+    // not measured: they play at unity gain, still under the limiter.
+    if (handle && SbEngineEvenLoudness() && (kind == kSbAsf || kind == kSbMp4))
+        SbMixerSetGain(handle, 1.0f);
+    else if (handle && SbEngineEvenLoudness())
+        SbMixerSetPath(handle, path);
+    return handle;
 }
 
 // Returns 0, so the plug-in says the sound could not be played, unless the
 // sound is heard from its start.
 int FSOUND_API FSOUND_Stream_Play(int, FSOUND_STREAM* handle) {
-    return handle && StartHeard([&] { return SbMixerPlay(handle); }) ? 1 : 0;
+    if (!handle)
+        return 0;
+    EvenOut(handle);
+    return StartHeard([&] { return SbMixerPlay(handle); }) ? 1 : 0;
 }
 
 signed char FSOUND_API FSOUND_Stream_Close(FSOUND_STREAM* handle) {
@@ -86,6 +114,7 @@ void FSOUND_API FSOUND_Close(void) {
     SbMixerStop();
     SbMixerCloseAll();
     SbCodecStop(kCodecStopWaitMs);
+    SbLoudnessStop(kLoudnessStopWaitMs);
 }
 
 } // extern "C"
@@ -133,10 +162,6 @@ long SbEngineStreamLengthMs(FSOUND_STREAM* stream) {
     return SbMixerLengthMs(stream);
 }
 
-namespace {
-volatile LONG evenLoudness = 0;
-}
-
 void SbEngineSetEvenLoudness(bool on) {
     InterlockedExchange(&evenLoudness, on ? 1 : 0);
 }
@@ -149,6 +174,8 @@ bool SbEngineEvenLoudness() {
 // the device is lost is dropped with what plays.
 SbQueueResult SbEngineQueueStream(FSOUND_STREAM* stream, int maxWaiting) {
     SbQueueResult result = kSbQueueFailed;
+    if (stream)
+        EvenOut(stream);
     bool ok = stream && StartHeard([&] {
                   result = SbMixerQueue(stream, maxWaiting);
                   return result != kSbQueueFailed;

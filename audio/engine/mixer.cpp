@@ -2,10 +2,14 @@
 
 #include <windows.h>
 
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <new>
+#include <utility>
 
 #include "audio/engine/chime.h"
+#include "audio/engine/loudness.h"
 #include "audio/engine/run_once.h"
 
 namespace {
@@ -17,6 +21,10 @@ constexpr double kAheadSeconds = 0.4;
 constexpr size_t kChunk = 1024; // frames decoded at a time
 constexpr int kMaxLine = 32;
 constexpr int kMaxSegments = kMaxLine + 4;
+// The limiter lets go of a reduction with this time constant: slow enough
+// not to flutter on a loud stretch, quick enough to leave a click's
+// neighbours alone.
+constexpr double kReleaseSeconds = 0.05;
 
 enum StreamState {
     kIdle,    // open, not heard
@@ -31,6 +39,12 @@ struct Stream {
     bool touched;  // read since it was opened: playing again starts it over
     bool prepared; // its source is ready for this play (rate, start)
     Stream* next;
+    // Evening out the loudness: the file, kept to be measured, and the gain
+    // it plays at, its peaks held at the ceiling by the limiter's reduction.
+    char* path = nullptr;
+    bool evened = false;
+    float gain = 1.0f;
+    float reduction = 1.0f; // under decodeLock
 };
 
 // A run of one stream's frames in the ring; last when the stream ends there.
@@ -239,12 +253,38 @@ bool Prepare(Stream* s, unsigned mixRate) {
     if (s->touched && !SbSourceRewind(s->source))
         return false;
     s->touched = true;
+    s->reduction = 1.0f;
     return SbSourceSetOutputRate(s->source, mixRate);
 }
 
+// Under decodeLock: an evened stream's gain, and a peak limiter that holds
+// every sample at the ceiling. It reduces at once where a sample would pass
+// it (nothing passes, so nothing clips) and lets go smoothly, so a peak is
+// heard a little softer rather than clipped.
+void Even(Stream* s, float* frames, size_t n, unsigned mixRate) {
+    if (!s->evened)
+        return;
+    const float release = static_cast<float>(1.0 - std::exp(-1.0 / (kReleaseSeconds * mixRate)));
+    float reduction = s->reduction;
+    for (size_t i = 0; i < n; ++i) {
+        float left = frames[2 * i] * s->gain, right = frames[2 * i + 1] * s->gain;
+        float peak = std::fmax(std::fabs(left), std::fabs(right));
+        if (peak * reduction > kSbLoudnessCeiling)
+            reduction = kSbLoudnessCeiling / peak;
+        frames[2 * i] = left * reduction;
+        frames[2 * i + 1] = right * reduction;
+        reduction += (1.0f - reduction) * release;
+    }
+    s->reduction = reduction;
+}
+
 // Under decodeLock.
-size_t Read(Stream* s, float* out, size_t n) {
-    return s->source ? SbSourceRead(s->source, out, n) : SbChimeRender(&chimeVoice, out, n);
+size_t Read(Stream* s, float* out, size_t n, unsigned mixRate) {
+    if (!s->source)
+        return SbChimeRender(&chimeVoice, out, n);
+    size_t got = SbSourceRead(s->source, out, n);
+    Even(s, out, got, mixRate);
+    return got;
 }
 
 // Under decodeLock, not mixLock: starts s now in place of whatever is heard.
@@ -257,7 +297,7 @@ bool StartNow(Stream* s) {
     // The first block is decoded here, on the caller's thread, so the frames
     // are in the ring before the device's next period asks for them.
     static float first[kChunk * 2];
-    size_t got = Read(s, first, kChunk);
+    size_t got = Read(s, first, kChunk, mixRate);
     EnterCriticalSection(&mixLock);
     FlushAll();
     s->state = kActive;
@@ -323,6 +363,7 @@ bool SbMixerClose(FSOUND_STREAM* handle) {
     if (!found)
         return false;
     SbSourceClose(found->source);
+    std::free(found->path);
     delete found;
     return true;
 }
@@ -359,9 +400,52 @@ void SbMixerCloseAll() {
     while (list) {
         Stream* next = list->next;
         SbSourceClose(list->source);
+        std::free(list->path);
         delete list;
         list = next;
     }
+}
+
+bool SbMixerSetPath(FSOUND_STREAM* handle, const char* path) {
+    EnsureInit();
+    size_t n = std::strlen(path) + 1;
+    char* copy = static_cast<char*>(std::malloc(n));
+    if (!copy)
+        return false;
+    std::memcpy(copy, path, n);
+    EnterCriticalSection(&mixLock);
+    Stream* s = Find(handle);
+    if (s)
+        std::swap(s->path, copy);
+    LeaveCriticalSection(&mixLock);
+    std::free(copy);
+    return s != nullptr;
+}
+
+bool SbMixerPath(FSOUND_STREAM* handle, char* path, size_t size) {
+    EnsureInit();
+    EnterCriticalSection(&mixLock);
+    Stream* s = Find(handle);
+    bool fits = s && s->path && std::strlen(s->path) < size;
+    if (fits)
+        std::strcpy(path, s->path);
+    LeaveCriticalSection(&mixLock);
+    return fits;
+}
+
+// decodeLock, so the gain never changes within a block being decoded.
+void SbMixerSetGain(FSOUND_STREAM* handle, float gain) {
+    EnsureInit();
+    EnterCriticalSection(&decodeLock);
+    EnterCriticalSection(&mixLock);
+    Stream* s = Find(handle);
+    // A stream heard or waiting keeps the gain it started with.
+    if (s && s->state == kIdle) {
+        s->evened = true;
+        s->gain = gain;
+    }
+    LeaveCriticalSection(&mixLock);
+    LeaveCriticalSection(&decodeLock);
 }
 
 bool SbMixerPlay(FSOUND_STREAM* handle) {
@@ -598,7 +682,7 @@ void DecodeUpTo(size_t target) {
         }
         bool ready = s->prepared || Prepare(s, mixRate);
         size_t want = room < kChunk ? room : kChunk;
-        size_t got = ready ? Read(s, block, want) : 0;
+        size_t got = ready ? Read(s, block, want, mixRate) : 0;
         EnterCriticalSection(&mixLock);
         // Closing or replacing the stream meanwhile took it away.
         if (decoding == s && decodeGeneration == generation) {

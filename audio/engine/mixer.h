@@ -25,6 +25,11 @@ void SbMixerCloseAll();
 // The stream's length in milliseconds; -1 for an unknown handle or when its
 // source cannot tell.
 long SbMixerLengthMs(FSOUND_STREAM* handle);
+// Evening out the loudness. The file's path, kept for its measurement; the
+// gain a stream not yet heard plays at, its peaks limited to the ceiling.
+bool SbMixerSetPath(FSOUND_STREAM* handle, const char* path);
+bool SbMixerPath(FSOUND_STREAM* handle, char* path, size_t size); // false: none, or too long
+void SbMixerSetGain(FSOUND_STREAM* handle, float gain);
 
 // Starting sounds. Each fails while the engine does not run.
 // Replaces whatever is heard and empties the wait line; the stream's first

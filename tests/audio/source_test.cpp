@@ -11,6 +11,7 @@
 #include "audio/engine/chime.h"
 #include "audio/engine/codec_pcm.h"
 #include "audio/engine/heap_meter.h"
+#include "audio/engine/loudness.h"
 #include "audio/engine/stream_source.h"
 #include "pcm_compare.h"
 
@@ -416,6 +417,58 @@ TEST(CodecPcm, TurnsEveryLayoutIntoStereoFloat) {
     EXPECT_FALSE(SbPcmLayoutUsable({44100, 2, 12, false}));
     EXPECT_FALSE(SbPcmLayoutUsable({44100, 0, 16, false}));
     EXPECT_FALSE(SbPcmLayoutUsable({500, 2, 16, false}));
+}
+
+// Loudness and peak as ffmpeg's ebur128 filter reports them for the files.
+TEST(Loudness, MeasuresAFilesFirstTenSecondsAsAnR128MeterDoes) {
+    const struct {
+        const char* file;
+        bool whole;
+        double lufs; // NAN: any finite value
+        double peak;
+    } cases[] = {
+        {"even-tone-loud.wav", true, -9.0, 0.355},
+        {"even-tone-quiet.wav", true, -29.0, 0.0355},
+        {"even-click.wav", true, -35.7, 1.0},
+        {"even-tiny.wav", true, NAN, 0.1},         // shorter than a decode block
+        {"even-long.mp3", false, -27.1, 0.05},     // its click comes after 11 s
+        {"even-silent.wav", true, -HUGE_VAL, 0.0}, // no measurable loudness
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        SbLoudness m;
+        ASSERT_TRUE(SbLoudnessMeasure(Media(c.file).c_str(), nullptr, &m));
+        EXPECT_EQ(m.whole, c.whole);
+        if (std::isnan(c.lufs))
+            EXPECT_TRUE(std::isfinite(m.lufs)) << m.lufs;
+        else if (std::isinf(c.lufs))
+            EXPECT_EQ(m.lufs, c.lufs);
+        else
+            EXPECT_NEAR(m.lufs, c.lufs, 0.2);
+        EXPECT_NEAR(m.peak, c.peak, 0.01);
+    }
+    SbLoudness m;
+    EXPECT_FALSE(SbLoudnessMeasure(Media("hostile-text.mp3").c_str(), nullptr, &m));
+    const volatile long stop = 1;
+    EXPECT_FALSE(SbLoudnessMeasure(Media("even-tone-loud.wav").c_str(), &stop, &m));
+}
+
+TEST(Loudness, TheGainReachesTheTargetWithinItsRangeAndUnderTheCeiling) {
+    const struct {
+        double lufs, peak, gainDb;
+    } cases[] = {
+        {-9.0, 0.355, -9.0},   // lowered to the target
+        {-24.0, 0.1, 6.0},     // raised to the target
+        {-50.0, 0.01, 12.0},   // raised at most 12 dB
+        {20.0, 0.5, -30.0},    // lowered at most 30 dB
+        {-36.0, 1.0, -1.0},    // a full-scale peak is held at -1 dBFS
+        {-HUGE_VAL, 0.0, 0.0}, // silence: unity
+        {-75.0, 0.0001, 0.0},  // below the absolute gate: unity
+    };
+    for (const auto& c : cases) {
+        SbLoudness m = {c.lufs, c.peak, true};
+        EXPECT_NEAR(20 * std::log10(SbLoudnessGain(m)), c.gainDb, 0.01) << c.lufs;
+    }
 }
 
 TEST(StreamSource, RefusesMissingFilesAndFolders) {

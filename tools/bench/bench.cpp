@@ -21,6 +21,7 @@
 #include "audio/fsound.h"
 #include "tools/bench/bench_common.h"
 #include "tools/bench/idle_fault_bench.h"
+#include "tools/bench/loudness_bench.h"
 
 namespace {
 
@@ -264,6 +265,7 @@ int main(int argc, char** argv) {
 
     MixFigures mixing = MeasureMixing();
     BenchIdleAndFaults(mediaDir);
+    BenchLoudness(mediaDir);
 
     for (int i = 0; i < kFormats; ++i) {
         std::string label = std::string("engine open + start, ") + formats[i].name;

@@ -29,6 +29,7 @@ enum BenchPlace {
     kPlaceDevice = 330,
     kPlaceMixing = 340,
     kPlaceDecoding = 400,
+    kPlaceLoudness = 450,
     kPlacePanel = 500,
     kPlaceSoundpack = 600,
     kPlaceDllSize = 700,
