@@ -8,28 +8,19 @@
 #include "audio/engine/loudness_worker.h"
 #include "audio/engine_controls.h"
 #include "clean_state.h"
-#include "ebur128.h"
 #include "engine_capture.h"
+#include "loudness_measure.h"
 
 namespace {
 
 constexpr double kRate = 44100;
 constexpr double kCeiling = 0.8913; // -1 dBFS
 
-// BS.1770 loudness of [from, from + frames) of the capture: gated over 400 ms
-// blocks, or over the whole stretch when it is shorter than one.
+// The loudness of [from, from + frames) of the capture.
 double Lufs(const pcm::Frames& f, size_t from, size_t frames) {
     if (from + frames > pcm::FrameCount(f))
         frames = pcm::FrameCount(f) - from;
-    ebur128_state* st = ebur128_init(2, static_cast<unsigned long>(kRate), EBUR128_MODE_I);
-    ebur128_add_frames_float(st, f.data() + 2 * from, frames);
-    double lufs = -HUGE_VAL;
-    if (frames < kRate * 0.4)
-        ebur128_loudness_window(st, static_cast<unsigned long>(frames * 1000 / kRate), &lufs);
-    else
-        ebur128_loudness_global(st, &lufs);
-    ebur128_destroy(&st);
-    return lufs;
+    return pcm::Lufs(f.data() + 2 * from, frames, kRate);
 }
 
 double Peak(const pcm::Frames& f) {

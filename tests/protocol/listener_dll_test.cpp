@@ -3,6 +3,7 @@
 // tests measure the level, pitch and timing of what was heard.
 #include "clean_state.h"
 #include "host_side.h"
+#include "loudness_measure.h"
 #include "pcm_compare.h"
 #include "plugin_dll.h"
 #include "sound_folder.h"
@@ -483,6 +484,46 @@ TEST_F(ListenerDllTest, TheSoundsPerMinuteByteSetsTheLimit) {
             << Describe(loud);
         for (size_t i = 0; i + 1 < loud.size(); ++i)
             EXPECT_LT(loud[i].end - loud[i].start, 0.1) << Describe(loud);
+    }
+}
+
+// The "EvenLoudness" byte through the DLL: two files of one tone 20 dB apart
+// are heard at the target loudness with it on, and as they are without it.
+// Each is received twice; the second time it is measured whatever the
+// machine's pace, and that is what is judged.
+TEST_F(ListenerDllTest, TheEvenLoudnessByteEvensWhatIsHeard) {
+    folder.AddFile("1.wav", ToneWav(1000, 1.0, 0.5));
+    folder.AddFile("2.wav", ToneWav(1000, 1.0, 0.05));
+    PutSound("1", "loud", "1.wav", "");
+    PutSound("2", "quiet", "2.wav", "");
+    const struct {
+        int stored;
+        bool even;
+    } cases[] = {{-1, false}, {1, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE("EvenLoudness byte " + std::to_string(c.stored));
+        Start({{"EvenLoudness", c.stored}});
+        for (const char* index : {"1", "2", "1", "2"}) {
+            Receive(index);
+            Sleep(1300);
+        }
+        const Heard heard = Stop();
+        const std::vector<Stretch> loud = LoudStretches(heard, 0.01);
+        ASSERT_EQ(4u, loud.size()) << Describe(loud);
+        double lufs[2];
+        for (int i = 0; i < 2; ++i) {
+            const Stretch& s = loud[2 + i];
+            std::vector<float> stereo;
+            for (size_t f = heard.At(s.start + 0.05); f < heard.At(s.end - 0.05); ++f)
+                stereo.insert(stereo.end(), 2, heard.left[f]);
+            lufs[i] = pcm::Lufs(stereo.data(), stereo.size() / 2, heard.rate);
+        }
+        if (c.even) {
+            EXPECT_NEAR(-18.0, lufs[0], 1.0);
+            EXPECT_NEAR(-18.0, lufs[1], 1.0);
+        } else {
+            EXPECT_NEAR(20.0, lufs[0] - lufs[1], 0.5);
+        }
     }
 }
 
