@@ -124,6 +124,7 @@ void SbEngineUnload() {
     SbMixerUnload();
     SbChoiceUnload();
     SbCodecUnload();
+    SbLoudnessUnload();
 }
 
 bool SbEngineIsPlaying(FSOUND_STREAM* handle) {

@@ -243,6 +243,18 @@ void SbLoudnessStop(unsigned long waitMs) {
     }
 }
 
+void SbLoudnessUnload() {
+    if (!SbRunOnceUndo(&onceState))
+        return;
+    for (int i = 0; i < entryCount; ++i)
+        std::free(cache[i].key.path);
+    entryCount = nextEvicted = 0;
+    for (int i = 0; i < requestCount; ++i)
+        std::free(requests[i].path);
+    requestCount = 0;
+    DeleteCriticalSection(&lock);
+}
+
 long SbLoudnessMisses() {
     return InterlockedCompareExchange(&misses, 0, 0);
 }

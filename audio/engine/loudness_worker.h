@@ -14,6 +14,9 @@ float SbLoudnessGainFor(const char* path, unsigned long waitMs);
 // Ends the worker (the engine's stop), waiting for it at most waitMs; the
 // cache stays.
 void SbLoudnessStop(unsigned long waitMs);
+// At the module's unload, when no worker runs (each holds the module): lets
+// the cache and the lock go.
+void SbLoudnessUnload();
 // For the bench and tests: plays that did not wait for their measurement,
 // and measurements made, ever.
 long SbLoudnessMisses();
