@@ -5,7 +5,10 @@
 // recorder tells when the tone's first sample reaches the sink. What the
 // plug-in's own figures add to these is the engine's; what a 3 s tone loses
 // here is Wine's and PulseAudio's. Prints rows of the bench table.
-//   sonabell-bare-output [rate]       (40,100 Hz, the plug-in's, by default)
+//   sonabell-bare-output [rate [period-ms periods]]
+// Rate 40,100 Hz (the plug-in's) and the engine's periods by default; other
+// periods show how the start's delay follows the queue, and at what queue
+// the sound server starts to miss.
 #include <windows.h>
 
 #include <objbase.h>
@@ -91,6 +94,10 @@ int main(int argc, char** argv) {
         return 1;
     }
     ma_device_config config = SbLibraryDeviceConfig(ma_backend_wasapi, tone.rate);
+    if (argc > 3) {
+        config.periodSizeInMilliseconds = static_cast<ma_uint32>(std::atoi(argv[2]));
+        config.periods = static_cast<ma_uint32>(std::atoi(argv[3]));
+    }
     config.dataCallback = DataCallback;
     config.pUserData = &tone;
     ma_device device;
@@ -111,6 +118,7 @@ int main(int argc, char** argv) {
             warm.push_back(a.delayMs);
         Sleep(600);
     }
+    LogTimings("bare", warm);
     lane::Arrival toneHeard = lane::Listen(monitor, 4000, [&] { return Play(tone, 1000, 3); });
     // Cold: the stream stopped, as the engine's is when idle, and started
     // again for the sound.

@@ -56,6 +56,14 @@ inline Spread SpreadOf(std::vector<double> v) {
     return s;
 }
 
+// Every timing, for pooling runs: "<what>: 31.2 35.0 ... ms" on stderr.
+inline void LogTimings(const char* what, const std::vector<double>& v) {
+    std::fprintf(stderr, "%s:", what);
+    for (double ms : v)
+        std::fprintf(stderr, " %.1f", ms);
+    std::fprintf(stderr, " ms\n");
+}
+
 inline void BenchRow(int place, const char* what, double value, const char* unit) {
     std::printf("%04d| %-62s | %10.3f %-4s |\n", place, what, value, unit);
 }

@@ -116,6 +116,7 @@ Figures Measure(const char* output, const char* dllPath) {
         Sleep(600);
     }
     figures.warm = SpreadOf(delays);
+    LogTimings(*output ? output : "default output", delays);
     lane::Arrival tone = lane::Listen(monitor, 4000, [&] {
         dll.ReceiveNotify("SB2", 0, 0, result);
         return true;
