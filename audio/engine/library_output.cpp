@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <new>
 
+#include "audio/engine/library_output.h"
 #include "audio/engine/ma_config.h"
 #include "audio/engine/output_ops.h"
 #include "audio/engine/run_once.h"
@@ -40,45 +41,6 @@ void Notification(const ma_device_notification* note) {
         InterlockedExchange(&out->stoppedByItself, 1);
 }
 
-// The device's periods: short enough that a sound starts within a period or
-// two, long enough that a busy machine keeps up (40 ms queued for WASAPI).
-// WinMM's shortest period in the library is 40 ms; two of them keep its
-// queue short. The callback takes what the device asks for as it comes,
-// rather than through a buffer of the library's own that would add a period.
-void ConfigureLatency(ma_backend backend, ma_device_config& config) {
-    config.performanceProfile = ma_performance_profile_low_latency;
-    config.noFixedSizedCallback = MA_TRUE;
-    switch (backend) {
-    case ma_backend_wasapi:
-        config.periodSizeInMilliseconds = 10;
-        config.periods = 4;
-        // The system's audio thread scheduling, where it has one.
-        config.wasapi.usage = ma_wasapi_usage_games;
-        // The engine follows the default device itself (output.cpp): the
-        // library rebuilding the device underneath it would be a second
-        // owner of the same recovery.
-        config.wasapi.noAutoStreamRouting = MA_TRUE;
-        break;
-    default: // the null device
-        config.periodSizeInMilliseconds = 10;
-        break;
-    }
-}
-
-// The library initialises COM in every context it makes and gives it back
-// only when that call was the thread's first. The thread that opens devices
-// has an apartment of its own already, so each context would leave one
-// count behind: it is given back at once, the thread's own count holding the
-// apartment.
-bool InitContext(ma_backend backend, ma_context* context) {
-    ma_context_config config = ma_context_config_init();
-    bool ok = ma_context_init(&backend, 1, &config, context) == MA_SUCCESS;
-    bool extraCount = ok ? context->win32.CoInitializeResult == S_FALSE : true;
-    if (extraCount)
-        CoUninitialize();
-    return ok;
-}
-
 void Free(LibraryOutput* out) {
     InterlockedExchange(&out->stoppedByUs, 1);
     if (out->deviceReady)
@@ -97,21 +59,16 @@ void* Open(ma_backend backend, int deviceIndex, unsigned rate, SbRender render, 
     }
     out->render = render;
     out->user = user;
-    if (!InitContext(backend, &out->context)) {
+    if (!SbLibraryContextInit(backend, &out->context)) {
         Put(error, errorSize, "No sound output is available on this computer.");
         delete out;
         return nullptr;
     }
     out->contextReady = true;
-    ma_device_config config = ma_device_config_init(ma_device_type_playback);
-    config.playback.format = ma_format_f32;
-    config.playback.channels = 2;
-    config.sampleRate = static_cast<ma_uint32>(rate);
+    ma_device_config config = SbLibraryDeviceConfig(backend, rate);
     config.dataCallback = DataCallback;
     config.notificationCallback = Notification;
     config.pUserData = out;
-    config.noPreSilencedOutputBuffer = MA_TRUE; // the mixer writes every frame
-    ConfigureLatency(backend, config);
     ma_device_id chosen;
     if (backend != ma_backend_null) {
         // No output device at all: fail here. Attempting a device init anyway
@@ -176,6 +133,51 @@ void* OpenBackend(int deviceIndex, unsigned rate, SbRender render, void* user, c
 }
 
 } // namespace
+
+// The library initialises COM in every context it makes and gives it back
+// only when that call was the thread's first. The thread that opens devices
+// has an apartment of its own already, so each context would leave one
+// count behind: it is given back at once, the thread's own count holding the
+// apartment.
+bool SbLibraryContextInit(ma_backend backend, ma_context* context) {
+    ma_context_config config = ma_context_config_init();
+    bool ok = ma_context_init(&backend, 1, &config, context) == MA_SUCCESS;
+    bool extraCount = ok ? context->win32.CoInitializeResult == S_FALSE : true;
+    if (extraCount)
+        CoUninitialize();
+    return ok;
+}
+
+// The device's periods: short enough that a sound starts within a period or
+// two, long enough that a busy machine keeps up (40 ms queued for WASAPI).
+// WinMM's shortest period in the library is 40 ms; two of them keep its
+// queue short. The callback takes what the device asks for as it comes,
+// rather than through a buffer of the library's own that would add a period.
+ma_device_config SbLibraryDeviceConfig(ma_backend backend, unsigned rate) {
+    ma_device_config config = ma_device_config_init(ma_device_type_playback);
+    config.playback.format = ma_format_f32;
+    config.playback.channels = 2;
+    config.sampleRate = static_cast<ma_uint32>(rate);
+    config.noPreSilencedOutputBuffer = MA_TRUE; // the mixer writes every frame
+    config.performanceProfile = ma_performance_profile_low_latency;
+    config.noFixedSizedCallback = MA_TRUE;
+    switch (backend) {
+    case ma_backend_wasapi:
+        config.periodSizeInMilliseconds = 10;
+        config.periods = 4;
+        // The system's audio thread scheduling, where it has one.
+        config.wasapi.usage = ma_wasapi_usage_games;
+        // The engine follows the default device itself (output.cpp): the
+        // library rebuilding the device underneath it would be a second
+        // owner of the same recovery.
+        config.wasapi.noAutoStreamRouting = MA_TRUE;
+        break;
+    default: // the null device
+        config.periodSizeInMilliseconds = 10;
+        break;
+    }
+    return config;
+}
 
 const SbOutputOps kSbWasapiOutput = {
     "wasapi", OpenBackend<ma_backend_wasapi>, Failed, Close, Pause, Resume, nullptr};

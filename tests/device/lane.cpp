@@ -185,6 +185,23 @@ Gaps FindGaps(const Heard& h, size_t from, size_t to, double minMs) {
     return gaps;
 }
 
+Arrival Listen(Monitor& monitor, DWORD listenMs, const std::function<bool()>& play) {
+    monitor.Mark();
+    int64_t called = NowNs();
+    bool playing = play();
+    // Waits past the window for what the sink had not handed over yet.
+    Heard h = monitor.SinceUntil(called + int64_t{listenMs} * 1'000'000, listenMs + 4000);
+    Arrival arrival;
+    size_t first = FirstLoudFrame(h, 0.05f), last = LastLoudFrame(h, 0.05f);
+    if (first >= h.frames())
+        return arrival;
+    arrival.heard = true;
+    if (playing)
+        arrival.delayMs = static_cast<double>(h.frameNs[first] - called) / 1e6;
+    arrival.gaps = FindGaps(h, first, last, 1.0);
+    return arrival;
+}
+
 namespace {
 
 // Runs pulse-world.sh <what> for this tree; what it wrote to its marker, or

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,17 @@ struct Gaps {
     double totalMs = 0;
 };
 Gaps FindGaps(const Heard& h, size_t from, size_t to, double minMs);
+
+// A sound started by play(), which says whether it plays, as the sink got
+// it: whether anything louder than 0.05 came within listenMs of the call,
+// when its first such sample came, and the gaps over 1 ms between its first
+// loud sample and its last.
+struct Arrival {
+    bool heard = false;
+    double delayMs = -1; // from the call; -1 when unheard or play() said no
+    Gaps gaps;
+};
+Arrival Listen(Monitor& monitor, DWORD listenMs, const std::function<bool()>& play);
 
 // Runs pulse-world.sh <what> for this tree and waits for it to finish.
 // what: sink-off, sink-on, crash, revive. Empty when done; otherwise what

@@ -6,7 +6,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <vector>
 
 inline double NowMs() {
     static const LARGE_INTEGER frequency = [] {
@@ -35,6 +37,32 @@ enum BenchPlace {
     kPlaceDllSize = 700,
     kPlaceHeap = 800,
 };
+
+// The fastest, median and slowest of some timings; -1 for none.
+struct Spread {
+    double min = -1;
+    double median = -1;
+    double max = -1;
+};
+
+inline Spread SpreadOf(std::vector<double> v) {
+    Spread s;
+    if (v.empty())
+        return s;
+    std::sort(v.begin(), v.end());
+    s.min = v.front();
+    s.median = v[v.size() / 2];
+    s.max = v.back();
+    return s;
+}
+
+// Every timing, for pooling runs: "<what>: 31.2 35.0 ... ms" on stderr.
+inline void LogTimings(const char* what, const std::vector<double>& v) {
+    std::fprintf(stderr, "%s:", what);
+    for (double ms : v)
+        std::fprintf(stderr, " %.1f", ms);
+    std::fprintf(stderr, " ms\n");
+}
 
 inline void BenchRow(int place, const char* what, double value, const char* unit) {
     std::printf("%04d| %-62s | %10.3f %-4s |\n", place, what, value, unit);

@@ -24,9 +24,7 @@ constexpr DWORD kIdleWaitMs = 11000;
 const char kSettingsKey[] = "Software\\tinderwick_ software\\Sonabell";
 
 struct Figures {
-    double medianMs = -1;
-    double minMs = -1;
-    double maxMs = -1;
+    Spread warm;
     int gaps = -1;
     double gapMs = 0;
     double coldMs = -1; // median of kColdBlips
@@ -104,13 +102,12 @@ Figures Measure(const char* output, const char* dllPath) {
     char result[1024];
     // ms from the call to the blip's first sample at the sink, when heard.
     auto blip = [&](std::vector<double>& delays) {
-        monitor.Mark();
-        int64_t called = lane::NowNs();
-        dll.ReceiveNotify("SB1", 0, 0, result);
-        lane::Heard h = monitor.SinceUntil(called + 1'000'000'000, 4000);
-        size_t first = lane::FirstLoudFrame(h, 0.05f);
-        if (result[0] == '\0' && first < h.frames())
-            delays.push_back(static_cast<double>(h.frameNs[first] - called) / 1e6);
+        lane::Arrival a = lane::Listen(monitor, 1000, [&] {
+            dll.ReceiveNotify("SB1", 0, 0, result);
+            return result[0] == '\0';
+        });
+        if (a.delayMs >= 0)
+            delays.push_back(a.delayMs);
     };
     std::vector<double> delays;
     for (int i = 0; i < kBlips; ++i) {
@@ -118,30 +115,22 @@ Figures Measure(const char* output, const char* dllPath) {
         // The 0.5 s blip has ended, however late it started, before the next.
         Sleep(600);
     }
-    std::sort(delays.begin(), delays.end());
-    if (!delays.empty()) {
-        figures.medianMs = delays[delays.size() / 2];
-        figures.minMs = delays.front();
-        figures.maxMs = delays.back();
-    }
-    monitor.Mark();
-    int64_t called = lane::NowNs();
-    dll.ReceiveNotify("SB2", 0, 0, result);
-    lane::Heard h = monitor.SinceUntil(called + 4'000'000'000, 8000);
-    size_t first = lane::FirstLoudFrame(h, 0.05f), last = lane::LastLoudFrame(h, 0.05f);
-    if (first < h.frames()) {
-        lane::Gaps gaps = lane::FindGaps(h, first, last, 1.0);
-        figures.gaps = gaps.count;
-        figures.gapMs = gaps.totalMs;
+    figures.warm = SpreadOf(delays);
+    LogTimings(*output ? output : "default output", delays);
+    lane::Arrival tone = lane::Listen(monitor, 4000, [&] {
+        dll.ReceiveNotify("SB2", 0, 0, result);
+        return true;
+    });
+    if (tone.heard) {
+        figures.gaps = tone.gaps.count;
+        figures.gapMs = tone.gaps.totalMs;
     }
     std::vector<double> cold;
     for (int i = 0; i < kColdBlips; ++i) {
         Sleep(kIdleWaitMs);
         blip(cold);
     }
-    std::sort(cold.begin(), cold.end());
-    if (!cold.empty())
-        figures.coldMs = cold[cold.size() / 2];
+    figures.coldMs = SpreadOf(cold).median;
     dll.Uninitialize();
     FreeLibrary(module);
     SetEnvironmentVariableA("SONABELL_AUDIO_OUTPUT", nullptr);
@@ -152,7 +141,10 @@ Figures Measure(const char* output, const char* dllPath) {
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: sonabell-device-bench <media folder> <Sonabell.dll> [xp]\n");
+        std::fprintf(
+            stderr,
+            "usage: sonabell-device-bench <media folder> <Sonabell.dll> [xp | wasapi | dsound | "
+            "winmm]\n");
         return 2;
     }
     if (!lane::Monitor().available()) {
@@ -168,19 +160,25 @@ int main(int argc, char** argv) {
     // Run under a Windows version older than Vista: no WASAPI, so the
     // engine falls back to DirectSound as an XP machine does.
     const Row asXp[] = {{"", "DirectSound reached as on XP"}};
-    bool xp = argc > 3 && std::string(argv[3]) == "xp";
+    // One output alone, for runs interleaved with the bare program's.
+    std::string only = argc > 3 ? argv[3] : "";
+    bool xp = only == "xp";
     int place = kPlaceDevice + (xp ? 6 : 0);
     const Row* rows = xp ? asXp : outputs;
     size_t count = xp ? 1 : sizeof outputs / sizeof outputs[0];
     for (size_t i = 0; i < count; ++i) {
         const Row& o = rows[i];
+        if (!xp && !only.empty() && only != o.output) {
+            place += 2;
+            continue;
+        }
         Figures f = Measure(o.output, argv[2]);
         char label[96];
         // One place for the three, which then read fastest, median, slowest.
         const struct {
             const char* which;
             double ms;
-        } figures[] = {{"fastest", f.minMs}, {"median", f.medianMs}, {"slowest", f.maxMs}};
+        } figures[] = {{"fastest", f.warm.min}, {"median", f.warm.median}, {"slowest", f.warm.max}};
         for (const auto& figure : figures) {
             std::snprintf(label, sizeof label, "%s: ReceiveNotify to the sink, %s of %d", o.name,
                           figure.which, kBlips);

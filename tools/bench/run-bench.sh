@@ -3,7 +3,7 @@
 # the 60 s MP3 natively, runs the plug-in bench (when given) and the engine
 # bench under Wine, and sorts the rows of both by the place each carries.
 #   run-bench.sh <wine-exec.sh> <sonabell-bench.exe> <media dir> [<plugin-bench.exe> <product DLL>
-#                [<device-bench.exe> <its DLL> <pulse-world.sh> <build dir>]]
+#                [<device-bench.exe> <its DLL> <pulse-world.sh> <build dir> [<bare-output.exe>]]]
 # The device bench plays into the device lane's PulseAudio world, which this
 # script starts for it and stops again.
 # The Wine processes the run may leave behind (a persistent wineserver) would
@@ -62,6 +62,7 @@ if [ $# -ge 9 ]; then
   trap 'bash "$pulse_world" stop "$tree" >/dev/null 2>&1 || true; stop_world' EXIT
   bash "$pulse_world" start "$tree" win64
   eval "$(bash "$pulse_world" env "$tree")"
+  if [ $# -ge 10 ]; then windows "${10}"; fi
   windows "$6" "Z:$(echo "$media" | tr / '\\')" "Z:$(echo "$7" | tr / '\\')"
   # The same DLL as an XP machine reaches its output: a copy of the bench
   # that Wine runs as on XP (no WASAPI, so DirectSound by falling back).
