@@ -67,14 +67,6 @@ bool SameFile(const Key& a, const Key& b) {
            a.written.dwHighDateTime == b.written.dwHighDateTime && lstrcmpiA(a.path, b.path) == 0;
 }
 
-char* CopyOf(const char* text) {
-    size_t n = std::strlen(text) + 1;
-    char* copy = static_cast<char*>(std::malloc(n));
-    if (copy)
-        std::memcpy(copy, text, n);
-    return copy;
-}
-
 // Under lock.
 const Entry* Find(const Key& key) {
     for (int i = 0; i < entryCount; ++i)
@@ -182,7 +174,7 @@ float SbLoudnessGainFor(const char* path, unsigned long waitMs) {
     }
     HANDLE wake = nullptr, done = nullptr;
     if (!Requested(key) && requestCount < kMostRequests && EnsureWorker()) {
-        key.path = CopyOf(path);
+        key.path = _strdup(path);
         if (key.path)
             requests[requestCount++] = key;
     }

@@ -408,11 +408,9 @@ void SbMixerCloseAll() {
 
 bool SbMixerSetPath(FSOUND_STREAM* handle, const char* path) {
     EnsureInit();
-    size_t n = std::strlen(path) + 1;
-    char* copy = static_cast<char*>(std::malloc(n));
+    char* copy = _strdup(path);
     if (!copy)
         return false;
-    std::memcpy(copy, path, n);
     EnterCriticalSection(&mixLock);
     Stream* s = Find(handle);
     if (s)
