@@ -15,6 +15,8 @@
 #   pulse-world.sh sink-on  <build-dir> [marker]   add it back
 #   pulse-world.sh crash    <build-dir> [marker]   kill -9 the daemon
 #   pulse-world.sh revive   <build-dir> [marker]   start the daemon again (with the sink)
+#   pulse-world.sh stall    <build-dir> [marker]   stop the daemon for 1.2 s, as an
+#                                                  overloaded machine may (returns at once)
 # And what the sink plays now, written to the marker as "streams <running> <corked>"
 # (the playback streams whose sound goes on, and those paused), or what went wrong:
 #   pulse-world.sh streams  <build-dir> [marker]
@@ -198,6 +200,15 @@ fault() { # command, build-dir, marker
       if alive "$dir/pulse.pid"; then problem="the daemon outlived kill -9"; fi
       rm -f "$dir/pulse.pid" "$dir/runtime/native"
       ;;
+    stall)
+      if alive "$dir/pulse.pid"; then
+        # Woken by a process of its own, so that it wakes whatever the test does.
+        detached sh -c "sleep 1.2; kill -CONT $(cat "$dir/pulse.pid")"
+        kill -STOP "$(cat "$dir/pulse.pid")" || problem="the daemon could not be stopped"
+      else
+        problem="no daemon to stop"
+      fi
+      ;;
     revive)
       alive "$dir/pulse.pid" || daemon_start "$dir" || problem="the daemon did not start again"
       [ -n "$problem" ] || recorder_start "$dir" || problem="the recorder (parec) did not come up or recorded nothing"
@@ -224,6 +235,6 @@ case "${1:-}" in
   start) world_start "$2" "$3" ;;
   stop) world_stop "$2" ;;
   env) pulse_env "$2"; env | grep -E '^(XDG_RUNTIME_DIR|PULSE_[A-Z_]+)=' | sed 's/^/export /' ;;
-  sink-off | sink-on | crash | revive | streams) fault "$1" "$2" "${3:-}" ;;
-  *) echo "usage: $0 start|stop|env|sink-off|sink-on|crash|revive|streams <build-dir> [win32|win64|marker]" >&2; exit 2 ;;
+  sink-off | sink-on | crash | revive | streams | stall) fault "$1" "$2" "${3:-}" ;;
+  *) echo "usage: $0 start|stop|env|sink-off|sink-on|crash|revive|streams|stall <build-dir> [win32|win64|marker]" >&2; exit 2 ;;
 esac

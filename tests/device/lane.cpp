@@ -202,6 +202,19 @@ Arrival Listen(Monitor& monitor, DWORD listenMs, const std::function<bool()>& pl
     return arrival;
 }
 
+double LongestStallMs(const Heard& h) {
+    // How far the stamps run behind the frames' own time, against the least
+    // they did before: the part of it caught up later is the stall.
+    double least = 0, longest = 0;
+    for (size_t i = 0; i < h.frames(); ++i) {
+        double behind = 1000.0 * static_cast<double>(i) / kSinkRate -
+                        static_cast<double>(h.frameNs[i] - h.frameNs[0]) / 1e6;
+        least = std::min(least, behind);
+        longest = std::max(longest, behind - least);
+    }
+    return longest;
+}
+
 namespace {
 
 // Runs pulse-world.sh <what> for this tree; what it wrote to its marker, or

@@ -63,6 +63,10 @@ struct Gaps {
     double totalMs = 0;
 };
 Gaps FindGaps(const Heard& h, size_t from, size_t to, double minMs);
+// The longest the sink fell behind and then caught up, in ms: a sound server
+// that stalls renders the time it missed in one burst when it runs again.
+// A few ms on a sink that keeps time.
+double LongestStallMs(const Heard& h);
 
 // A sound started by play(), which says whether it plays, as the sink got
 // it: whether anything louder than 0.05 came within listenMs of the call,
@@ -76,7 +80,8 @@ struct Arrival {
 Arrival Listen(Monitor& monitor, DWORD listenMs, const std::function<bool()>& play);
 
 // Runs pulse-world.sh <what> for this tree and waits for it to finish.
-// what: sink-off, sink-on, crash, revive. Empty when done; otherwise what
+// what: sink-off, sink-on, crash, revive, stall (the daemon stopped for
+// 1.2 s from now; this returns at once). Empty when done; otherwise what
 // kept the lane from doing it.
 std::string Fault(const char* what);
 
