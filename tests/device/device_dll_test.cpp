@@ -343,6 +343,19 @@ size_t FrameAt(const lane::Heard& h, int64_t ns) {
     return i;
 }
 
+// A sound refused gets the line for it, and is never heard.
+void ExpectRefusedAndUnheard(const std::string& answer, const ToneHeard& heard) {
+    EXPECT_EQ(kNotStartedLine, answer);
+    EXPECT_EQ(heard.ms, 0.0) << "refused, and heard all the same";
+}
+
+// The 1 kHz tone sent at calledNs starts at the sink within 2 s of the call.
+void ExpectToneHeardWithin2s(const lane::Heard& h, int64_t calledNs, const char* what) {
+    const ToneHeard tone = HeardTone(h, 1000, FrameAt(h, calledNs));
+    ASSERT_LT(tone.first, h.frames()) << what << " was never heard";
+    EXPECT_LT(Ms(h.frameNs[tone.first] - calledNs), 2000.0) << what;
+}
+
 void SleepUntil(int64_t ns) {
     int64_t left = ns - lane::NowNs();
     if (left > 0)
@@ -391,12 +404,9 @@ TEST_P(DeviceLane, ADeviceAwayForSecondsServesTheSoundsAfterItsReturn) {
                     << "answered as played, and heard only in part: " << moment.ms << " ms from "
                     << Ms(h.frameNs[moment.first] - back) << " ms after the return";
         } else {
-            EXPECT_EQ(kNotStartedLine, answer);
-            EXPECT_EQ(moment.ms, 0.0) << "refused, and heard all the same";
+            ExpectRefusedAndUnheard(answer, moment);
         }
-        const ToneHeard second = HeardTone(h, 1000, FrameAt(h, later));
-        ASSERT_LT(second.first, h.frames()) << "the sound a second later was never heard";
-        EXPECT_LT(Ms(h.frameNs[second.first] - later), 2000.0);
+        ExpectToneHeardWithin2s(h, later, "the sound a second later");
         EXPECT_LT(Stop(), 1000.0);
     }
 }
@@ -486,15 +496,11 @@ TEST_P(DeviceLane, ASoundServerThatStallsHoldsNoSoundAndNoHost) {
     ASSERT_GT(stallMs, 900.0) << LaneFailure("stall", "the sink did not stall");
     RecordProperty("answer_during_stall", answer.empty() ? "played" : "refused");
     const ToneHeard moment = HeardTone(h, 2000, 0);
-    if (answer.empty()) {
+    if (answer.empty())
         EXPECT_LT(moment.first, h.frames()) << "answered as played, and never heard";
-    } else {
-        EXPECT_EQ(kNotStartedLine, answer);
-        EXPECT_EQ(moment.ms, 0.0) << "refused, and heard all the same";
-    }
-    const ToneHeard second = HeardTone(h, 1000, FrameAt(h, later));
-    ASSERT_LT(second.first, h.frames()) << "the sound after the stall was never heard";
-    EXPECT_LT(Ms(h.frameNs[second.first] - later), 2000.0);
+    else
+        ExpectRefusedAndUnheard(answer, moment);
+    ExpectToneHeardWithin2s(h, later, "the sound after the stall");
     EXPECT_LT(Stop(), 1000.0);
 }
 
