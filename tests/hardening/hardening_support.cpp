@@ -72,36 +72,4 @@ std::string RandomBytes(size_t n, unsigned seed) {
     return out;
 }
 
-namespace {
-constexpr long kHandleSlack = 4;
-constexpr long kGuiSlack = 2;
-constexpr long long kPrivateSlack = 1024 * 1024;
-
-bool Flat(const ResourceCounts& a, const ResourceCounts& b) {
-    return static_cast<long>(b.handles) - static_cast<long>(a.handles) <= kHandleSlack &&
-           static_cast<long>(b.userObjects) - static_cast<long>(a.userObjects) <= kGuiSlack &&
-           static_cast<long long>(b.privateBytes) - static_cast<long long>(a.privateBytes) <=
-               kPrivateSlack;
-}
-} // namespace
-
-void ExpectFlat(const ResourceCounts& a, const char* soak) {
-    ExpectCountsLive(a);
-    ResourceCounts b = CurrentResourceCounts();
-    for (int retry = 0; retry < 50 && !Flat(a, b); ++retry) {
-        Sleep(100);
-        b = CurrentResourceCounts();
-    }
-    std::printf("[ soak     ] %s: handles %lu -> %lu, USER %lu -> %lu, private %llu -> %llu KB\n",
-                soak, a.handles, b.handles, a.userObjects, b.userObjects,
-                static_cast<unsigned long long>(a.privateBytes / 1024),
-                static_cast<unsigned long long>(b.privateBytes / 1024));
-    EXPECT_LE(static_cast<long>(b.handles) - static_cast<long>(a.handles), kHandleSlack) << soak;
-    EXPECT_LE(static_cast<long>(b.userObjects) - static_cast<long>(a.userObjects), kGuiSlack)
-        << soak;
-    EXPECT_LE(static_cast<long long>(b.privateBytes) - static_cast<long long>(a.privateBytes),
-              kPrivateSlack)
-        << soak;
-}
-
 } // namespace testing_support

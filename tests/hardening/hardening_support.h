@@ -34,13 +34,6 @@ std::string WavBytes(int milliseconds);
 // n bytes of a fixed pseudo-random sequence.
 std::string RandomBytes(size_t n, unsigned seed);
 
-// Asserts that start's counts are live (ExpectCountsLive: keep a
-// CountedWindow) and grew by no more than a couple of handles and windows
-// and 1 MB of private bytes, and prints both. Wine's
-// thread pool keeps idle worker threads (and their handles) for a while, so
-// a reading above the limits is taken again a few times before it counts.
-void ExpectFlat(const ResourceCounts& start, const char* soak);
-
 } // namespace testing_support
 
 #endif

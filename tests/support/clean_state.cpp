@@ -6,6 +6,7 @@
 #include <shlwapi.h>
 #include <winternl.h>
 
+#include <cstdio>
 #include <functional>
 #include <vector>
 
@@ -253,6 +254,38 @@ void ExpectCountsLive(const ResourceCounts& counts) {
     EXPECT_GT(counts.handles, 0u) << "the handle count reads 0";
     EXPECT_GT(counts.userObjects, 0u) << "the window count reads 0 (no CountedWindow?)";
     EXPECT_GT(counts.privateBytes, 0u) << "the private bytes read 0";
+}
+
+namespace {
+constexpr long kHandleSlack = 4;
+constexpr long kGuiSlack = 2;
+constexpr long long kPrivateSlack = 1024 * 1024;
+
+bool Flat(const ResourceCounts& a, const ResourceCounts& b) {
+    return static_cast<long>(b.handles) - static_cast<long>(a.handles) <= kHandleSlack &&
+           static_cast<long>(b.userObjects) - static_cast<long>(a.userObjects) <= kGuiSlack &&
+           static_cast<long long>(b.privateBytes) - static_cast<long long>(a.privateBytes) <=
+               kPrivateSlack;
+}
+} // namespace
+
+void ExpectFlat(const ResourceCounts& a, const char* soak) {
+    ExpectCountsLive(a);
+    ResourceCounts b = CurrentResourceCounts();
+    for (int retry = 0; retry < 50 && !Flat(a, b); ++retry) {
+        Sleep(100);
+        b = CurrentResourceCounts();
+    }
+    std::printf("[ soak     ] %s: handles %lu -> %lu, USER %lu -> %lu, private %llu -> %llu KB\n",
+                soak, a.handles, b.handles, a.userObjects, b.userObjects,
+                static_cast<unsigned long long>(a.privateBytes / 1024),
+                static_cast<unsigned long long>(b.privateBytes / 1024));
+    EXPECT_LE(static_cast<long>(b.handles) - static_cast<long>(a.handles), kHandleSlack) << soak;
+    EXPECT_LE(static_cast<long>(b.userObjects) - static_cast<long>(a.userObjects), kGuiSlack)
+        << soak;
+    EXPECT_LE(static_cast<long long>(b.privateBytes) - static_cast<long long>(a.privateBytes),
+              kPrivateSlack)
+        << soak;
 }
 
 CountedWindow::CountedWindow()

@@ -64,6 +64,13 @@ ResourceCounts CurrentResourceCounts();
 // count.
 void ExpectCountsLive(const ResourceCounts& counts);
 
+// Asserts that start's counts are live (ExpectCountsLive: keep a
+// CountedWindow) and grew by no more than a couple of handles and windows
+// and 1 MB of private bytes, and prints both. Wine's
+// thread pool keeps idle worker threads (and their handles) for a while, so
+// a reading above the limits is taken again a few times before it counts.
+void ExpectFlat(const ResourceCounts& start, const char* soak);
+
 // A hidden top-level window of this process, which the window count finds.
 class CountedWindow {
   public:
